@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <charconv>
-#include <cstdint>
 #include <cmath>
+#include <cstdint>
 #include <string>
 #include <system_error>
 
@@ -32,7 +32,8 @@ char SignOf(char16_t c) {
 // The ASCII digit, or 0 when c is not a digit.
 char DigitOf(char16_t c) {
   if (c >= u'0' && c <= u'9') return static_cast<char>(c);
-  if (c >= kFullWidthZero && c <= kFullWidthZero + 9) return static_cast<char>('0' + (c - kFullWidthZero));
+  if (c >= kFullWidthZero && c <= kFullWidthZero + 9)
+    return static_cast<char>('0' + (c - kFullWidthZero));
   return 0;
 }
 
@@ -44,25 +45,25 @@ class Reader {
 
   double Read() {
     while (!AtEnd() && IsBlank(text_.back())) text_.remove_suffix(1);
-    while (!AtEnd() && IsBlank(Peek())) Next();
+    while (IsBlank(Peek())) Next();
 
-    const char sign = AtEnd() ? 0 : SignOf(Peek());
+    const char sign = SignOf(Peek());
     if (sign != 0) Next();
     if (sign == '-') ascii_ += '-';
-    if (!AtEnd() && IsYen(Peek())) Next();
+    if (IsYen(Peek())) Next();
 
     ReadWholePart();
     ReadFraction();
     if (whole_digits_ + fraction_digits_ == 0) return Fail();
     ReadExponent();
-    if (!AtEnd() && Peek() == u'円') Next();
+    if (Peek() == u'円') Next();
     if (!AtEnd()) return Fail();
     return Convert();
   }
 
  private:
   bool AtEnd() const { return pos_ == text_.size(); }
-  char16_t Peek() const { return text_[pos_]; }
+  char16_t Peek() const { return AtEnd() ? u'\0' : text_[pos_]; }
   void Next() { ++pos_; }
   [[noreturn]] double Fail() const { throw ConversionError(std::u16string(original_)); }
 
@@ -89,15 +90,16 @@ class Reader {
   }
 
   void AppendDigit(char digit) {
-    if (digit != '0' && first_significant_ < 0) first_significant_ = whole_digits_ + fraction_digits_;
+    if (digit != '0' && first_significant_ < 0)
+      first_significant_ = whole_digits_ + fraction_digits_;
     ascii_ += digit;
   }
 
   void ReadFraction() {
-    if (AtEnd() || !IsPoint(Peek())) return;
+    if (!IsPoint(Peek())) return;
     Next();
     ascii_ += '.';
-    for (; !AtEnd() && DigitOf(Peek()); Next()) {
+    for (; DigitOf(Peek()) != 0; Next()) {
       AppendDigit(DigitOf(Peek()));
       ++fraction_digits_;
     }
@@ -105,14 +107,14 @@ class Reader {
   }
 
   void ReadExponent() {
-    if (AtEnd() || !IsExponentMark(Peek())) return;
+    if (!IsExponentMark(Peek())) return;
     Next();
     ascii_ += 'e';
-    const char sign = AtEnd() ? 0 : SignOf(Peek());
+    const char sign = SignOf(Peek());
     if (sign != 0) Next();
     if (sign == '-') ascii_ += '-';
     int digits = 0;
-    for (; !AtEnd() && DigitOf(Peek()); Next(), ++digits) {
+    for (; DigitOf(Peek()) != 0; Next(), ++digits) {
       const char digit = DigitOf(Peek());
       ascii_ += digit;
       // Saturated: only its sign matters once it is this large.
@@ -156,10 +158,10 @@ std::u16string TextFromAmount(double amount) {
   if (amount == 0) return u"0";  // also for -0
   const bool plain = amount == std::floor(amount) && std::fabs(amount) < 1e15;
   char buffer[32];
-  const auto result = plain ? std::to_chars(std::begin(buffer), std::end(buffer), amount,
-                                            std::chars_format::fixed)
-                            : std::to_chars(std::begin(buffer), std::end(buffer), amount);
-  return std::u16string(std::begin(buffer), result.ptr);
+  const auto result =
+      plain ? std::to_chars(std::begin(buffer), std::end(buffer), amount, std::chars_format::fixed)
+            : std::to_chars(std::begin(buffer), std::end(buffer), amount);
+  return {std::begin(buffer), result.ptr};
 }
 
 }  // namespace tax

@@ -24,9 +24,18 @@ TEST(AmountFromText, Accepts) {
       {"zero", u"0", 0},
       {"negative", u"-1", -1},
       {"plus sign", u"+21", 21},
-      {"minus sign U+2212", u"\u2212" u"20", -20},
-      {"full-width signs", u"\uFF0B" u"5", 5},
-      {"full-width minus", u"\uFF0D" u"5", -5},
+      {"minus sign U+2212",
+       u"\u2212"
+       u"20",
+       -20},
+      {"full-width signs",
+       u"\uFF0B"
+       u"5",
+       5},
+      {"full-width minus",
+       u"\uFF0D"
+       u"5",
+       -5},
       {"fraction", u"20.7", 20.7},
       {"trailing point", u"105.", 105},
       {"leading point", u".5", 0.5},
@@ -34,14 +43,24 @@ TEST(AmountFromText, Accepts) {
       {"grouped millions", u"1,000,000", 1000000},
       {"full-width digits", u"\uFF11\uFF10\uFF15\uFF10", 1050},
       {"full-width comma and point", u"1\uFF0C050\uFF0E5", 1050.5},
-      {"yen sign", u"\u00A5" u"1,050", 1050},
-      {"full-width yen sign after sign", u"-\uFFE5" u"3", -3},
+      {"yen sign",
+       u"\u00A5"
+       u"1,050",
+       1050},
+      {"full-width yen sign after sign",
+       u"-\uFFE5"
+       u"3",
+       -3},
       {"yen character after", u"1050\u5186", 1050},
       {"exponent", u"1.05e3", 1050},
       {"exponent with sign", u"1E+15", 1e15},
-      {"full-width exponent", u"1\uFF45" u"2", 100},
+      {"full-width exponent",
+       u"1\uFF45"
+       u"2",
+       100},
       {"blanks around", u" \t1050\u3000 ", 1050},
-      {"many digits round correctly", u"0.1000000000000000055511151231257827021181583404541015625", 0.1},
+      {"many digits round correctly", u"0.1000000000000000055511151231257827021181583404541015625",
+       0.1},
       {"halfway rounds to even", u"9007199254740993", 9007199254740992.0},
       {"tiny reads as zero", u"1e-400", 0},
       {"tiny with leading zeros", u"0.0001e-320", 0},
@@ -139,7 +158,7 @@ TEST(TextFromAmount, ReadsBackToTheSameDouble) {
   }
   std::mt19937_64 random(20261206);
   for (int i = 0; i < 200'000; ++i) {
-    const double value = std::bit_cast<double>(random());
+    const auto value = std::bit_cast<double>(random());
     if (std::isfinite(value)) ExpectRoundTrip(value);
     ExpectRoundTrip(std::floor(std::ldexp(static_cast<double>(random() >> 11), -(i % 60))));
   }

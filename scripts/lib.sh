@@ -1,0 +1,31 @@
+# Shared by scripts/run and scripts/test: install what is missing, then configure and build.
+set -euo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+
+# Debian packages the program needs to build and show its window.
+BUILD_PACKAGES=(g++ cmake ninja-build qt6-base-dev qt6-translations-l10n fonts-ipafont-gothic)
+
+as_root() {
+  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+# Installs the packages among "$@" that are not installed yet; quick when none is missing.
+need_packages() {
+  local missing=()
+  for package in "$@"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q '^install ok installed$' ||
+      missing+=("$package")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing ${missing[*]}" >&2
+  as_root apt-get update -q
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+}
+
+# Configures the given preset (once, or again when given cache settings) and builds it.
+build() {
+  local preset=$1
+  shift
+  if [ $# -gt 0 ] || [ ! -f "build/$preset/CMakeCache.txt" ]; then cmake --preset "$preset" "$@"; fi
+  cmake --build --preset "$preset"
+}
