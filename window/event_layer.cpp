@@ -1,0 +1,81 @@
+#include "window/event_layer.h"
+
+#include <exception>
+
+#include "tax/errors.h"
+#include "window/handlers.h"
+
+namespace window {
+
+template <typename Action>
+void EventLayer::Handle(Control arrived, Action action) {
+  if (handling_) return;
+  handling_ = true;
+  const Control before = focus_;
+  const int boxes_before = boxes_shown_;
+  bool failed = false;
+  try {
+    action();
+  } catch (const std::exception& error) {
+    failed = true;
+    focus_ = before;
+    window_.MessageBox(ErrorMessage(error), BoxIcon::Warning);
+  }
+  // A box takes the activation away, and the toolkit's focus may sit where an action ended early.
+  if (failed || focus_ != arrived || boxes_shown_ != boxes_before) window_.SetFocus(focus_);
+  handling_ = false;
+}
+
+void EventLayer::Start() {
+  focus_ = Control::Text1;
+  Handle(focus_, [this] { BindingOf(focus_).got_focus(*this); });
+}
+
+void EventLayer::FocusArrived(Control control) {
+  Handle(control, [this, control] { SetFocus(control); });
+}
+
+void EventLayer::KeyDown(Control control, KeyCode key, bool shift) {
+  Handle(control, [this, control, key, shift] {
+    if (const auto key_down = BindingOf(control).key_down) key_down(*this, key, shift);
+  });
+}
+
+void EventLayer::Clicked(Control control) {
+  Handle(control, [this, control] {
+    if (const auto click = BindingOf(control).click) click(*this);
+  });
+}
+
+void EventLayer::SetFocus(Control control) {
+  if (control == focus_) return;
+  if (const auto lost = BindingOf(focus_).lost_focus) lost(*this);
+  focus_ = control;
+  if (const auto got = BindingOf(control).got_focus) got(*this);
+}
+
+void EventLayer::MessageBox(std::u16string_view prompt, BoxIcon icon) {
+  ++boxes_shown_;
+  window_.MessageBox(prompt, icon);
+}
+
+std::u16string ErrorMessage(const std::exception& error) {
+  if (const auto* conversion = dynamic_cast<const tax::ConversionError*>(&error)) {
+    // Long texts are cut, never inside a surrogate pair.
+    constexpr std::size_t kLongest = 20;
+    std::u16string text = conversion->text();
+    if (text.empty()) return u"金額が入力されていません。";
+    if (text.size() > kLongest) {
+      std::size_t cut = kLongest;
+      if (text[cut] >= 0xDC00 && text[cut] <= 0xDFFF) --cut;
+      text = text.substr(0, cut) + u"…";
+    }
+    return u"「" + text + u"」は金額として読めません。";
+  }
+  if (dynamic_cast<const tax::ArithmeticError*>(&error) != nullptr) {
+    return u"金額が大きすぎて計算できません。";
+  }
+  return u"計算できませんでした。";
+}
+
+}  // namespace window

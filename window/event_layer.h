@@ -1,0 +1,59 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "window/form.h"
+
+namespace window {
+
+// Stands between a toolkit's window and the handlers, and decides which of the toolkit's events
+// reach them and in what order:
+//
+//  - The focus belongs to the control that the handlers last saw receive it. A toolkit reports
+//    every arrival of its keyboard focus on a control (FocusArrived), whatever the reason; only an
+//    arrival on another control is a focus move. Activation of the window, popups and boxes move
+//    the toolkit's focus away and back to the same control, and so run nothing.
+//  - A move runs the focus-lost handler of the control left, to its end, then the focus-gained
+//    handler of the control entered. A handler's own SetFocus is such a move.
+//  - One user action (a focus arrival, a key, a click) is handled at a time; whatever the toolkit
+//    reports while it is handled, from a box or from the focus being put back, is its own echo and
+//    is ignored.
+//  - When the action is over, the toolkit's focus and the window's activation are put back where
+//    the handlers believe them to be, if a move or a box may have disturbed them.
+//  - An error that a handler raises ends the action there: the rest of it does not run, a warning
+//    box says what went wrong, and the focus goes back to the control that had it before the
+//    action, without running any handler. No exception leaves this class.
+class EventLayer final : public Form {
+ public:
+  explicit EventLayer(Form& window) : window_(window) {}
+
+  // The window is about to be shown with the focus in Text1, which gains it as on any arrival.
+  void Start();
+  void FocusArrived(Control control);
+  void KeyDown(Control control, KeyCode key, bool shift);
+  void Clicked(Control control);
+
+  // Where the handlers believe the focus is.
+  Control focus() const { return focus_; }
+
+  // Form, as the handlers see it.
+  std::u16string Text(Control field) override { return window_.Text(field); }
+  void SetText(Control field, std::u16string_view text) override { window_.SetText(field, text); }
+  void SetFocus(Control control) override;
+  void MessageBox(std::u16string_view prompt, BoxIcon icon) override;
+
+ private:
+  template <typename Action>
+  void Handle(Control arrived, Action action);
+
+  Form& window_;
+  Control focus_ = Control::Text1;
+  bool handling_ = false;
+  int boxes_shown_ = 0;
+};
+
+// What the warning box says about an error that ended a user action.
+std::u16string ErrorMessage(const std::exception& error);
+
+}  // namespace window

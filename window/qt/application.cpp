@@ -1,0 +1,49 @@
+#include "window/qt/application.h"
+
+#include <QApplication>
+#include <QFont>
+#include <QLibraryInfo>
+#include <QTranslator>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace window {
+namespace {
+
+bool IsSet(const char* variable) {
+  const char* value = std::getenv(variable);
+  return value != nullptr && *value != '\0';
+}
+
+}  // namespace
+
+bool HasDisplay(int argc, char** argv) {
+  if (IsSet("DISPLAY") || IsSet("WAYLAND_DISPLAY") || IsSet("QT_QPA_PLATFORM")) return true;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "-platform") == 0) return true;
+  }
+  std::fputs("mivo: no display to show the window on (neither DISPLAY nor WAYLAND_DISPLAY is set)\n",
+             stderr);
+  return false;
+}
+
+void SetUpApplication(QApplication& app) {
+  QApplication::setApplicationName(QStringLiteral("Mivo"));
+  QApplication::setApplicationDisplayName(QStringLiteral("Mivo"));
+  QApplication::setApplicationVersion(QStringLiteral("1.00"));
+
+  auto* translator = new QTranslator(&app);
+  if (translator->load(QStringLiteral("qtbase_ja"),
+                       QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    QApplication::installTranslator(translator);
+  }
+
+  // About 9 pt keeps the digits and the caption legible in the window's small controls.
+  QFont font(QStringList{QStringLiteral("IPAGothic"), QStringLiteral("IPAPGothic"),
+                         QStringLiteral("Noto Sans CJK JP"), QStringLiteral("VL Gothic")});
+  font.setPointSize(9);
+  QApplication::setFont(font);
+}
+
+}  // namespace window

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QWidget>
+
+#include "window/event_layer.h"
+
+class QLineEdit;
+class QPushButton;
+
+namespace window {
+
+// The calculator's window on Qt Widgets. It provides the Form operations on its real widgets and
+// turns Qt's events into the event layer's few notifications:
+//
+//   focus-in on a control (any reason)  -> EventLayer::FocusArrived
+//   key press on a control              -> EventLayer::KeyDown (Return and keypad Enter are 13)
+//   the button's clicked signal         -> EventLayer::Clicked
+//
+// Focus-out events are not used: the layer knows which control it is leaving.
+class Form1 final : public QWidget, private Form {
+ public:
+  Form1();
+  ~Form1() override;
+  Form1(const Form1&) = delete;
+  Form1& operator=(const Form1&) = delete;
+
+ private:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  Control ControlOf(const QObject* widget) const;
+  QWidget* WidgetOf(Control control) const;
+  QLineEdit* FieldOf(Control field) const;
+
+  std::u16string Text(Control field) override;
+  void SetText(Control field, std::u16string_view text) override;
+  void SetFocus(Control control) override;
+  void MessageBox(std::u16string_view prompt, BoxIcon icon) override;
+
+  QLineEdit* const text1_;
+  QLineEdit* const text2_;
+  QPushButton* const command1_;
+  EventLayer layer_{*this};
+  // Set when a box opens while a mouse button is held: the press that opened it is dropped.
+  bool press_interrupted_ = false;
+};
+
+}  // namespace window

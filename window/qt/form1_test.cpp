@@ -1,0 +1,344 @@
+// The window driven by real key and mouse events on its widgets, under the offscreen platform.
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QInputMethodEvent>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <memory>
+#include <random>
+
+#include "tax/amount_text.h"
+#include "tax/errors.h"
+#include "tax/tax.h"
+#include "window/qt/application.h"
+#include "window/qt/form1.h"
+
+namespace window {
+
+// Closes every modal box as soon as it opens, after noting what it showed, so that an
+// unexpected box fails a test instead of hanging it.
+class BoxCloser : public QObject {
+ public:
+  struct Box {
+    QString text;
+    QString title;
+    QMessageBox::Icon icon;
+    int buttons;
+  };
+
+  BoxCloser() {
+    timer_.setInterval(1);
+    connect(&timer_, &QTimer::timeout, this, &BoxCloser::Poll);
+    timer_.start();
+  }
+
+  // The texts of the boxes closed since the last call.
+  QStringList Take() {
+    QStringList texts;
+    for (const Box& box : boxes) texts << box.text;
+    boxes.clear();
+    return texts;
+  }
+
+  QList<Box> boxes;
+
+ private:
+  void Poll() {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (box == nullptr) return;
+    boxes.append({box->text(), box->windowTitle(), box->icon(),
+                  static_cast<int>(box->buttons().size())});
+    box->button(QMessageBox::Ok)->click();
+  }
+
+  QTimer timer_;
+};
+
+class Form1Test : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<Form1> form_;
+  BoxCloser closer_;
+
+  QLineEdit* Field(const char* name) const { return form_->findChild<QLineEdit*>(name); }
+  QLineEdit* Text1() const { return Field("Text1"); }
+  QLineEdit* Text2() const { return Field("Text2"); }
+  QPushButton* Command1() const { return form_->findChild<QPushButton*>("Command1"); }
+
+  // Keys go where the keyboard focus is, as a user's do; none is lost to a window without focus.
+  // A window reactivated after a box gets its focus back through the event queue.
+  static void Press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QTRY_VERIFY2(QApplication::focusWidget() != nullptr, "no control has the keyboard focus");
+    QTest::keyClick(QApplication::focusWidget(), key, modifiers);
+  }
+  // Replaces the focused field's text, as a user does by selecting it all and typing.
+  static void Type(const QString& text) {
+    QTRY_VERIFY2(QApplication::focusWidget() != nullptr, "no control has the keyboard focus");
+    auto* field = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+    QVERIFY2(field != nullptr, "no field has the focus");
+    field->selectAll();
+    QTest::keyClick(field, Qt::Key_Delete);
+    for (const QChar c : text) {
+      if (c.unicode() < 0x80) {
+        QTest::keyClicks(field, QString(c));
+      } else {  // what an input method commits; QTest has no keys for it
+        QInputMethodEvent commit;
+        commit.setCommitString(QString(c));
+        QApplication::sendEvent(field, &commit);
+      }
+    }
+  }
+  void Click(QWidget* widget) { QTest::mouseClick(widget, Qt::LeftButton, {}, QPoint(5, 5)); }
+  QWidget* Focus() const { return QApplication::focusWidget(); }
+
+ private Q_SLOTS:
+  void initTestCase() {
+    static_cast<void>(closer_.Take());
+    SetUpApplication(*qApp);
+  }
+
+  void init() {
+    form_ = std::make_unique<Form1>();
+    form_->show();
+    QVERIFY(QTest::qWaitForWindowActive(form_.get()));
+  }
+
+  void cleanup() {
+    form_.reset();
+    QCOMPARE(closer_.Take(), QStringList());
+  }
+
+  void startsWithZeroesAndTheFocusInTheNetField() {
+    QCOMPARE(form_->windowTitle(), "Mivo");
+    QCOMPARE(Text1()->text(), "0");
+    QCOMPARE(Text2()->text(), "0");
+    QCOMPARE(Command1()->text(), "消費税計算機");
+    QTRY_COMPARE(Focus(), Text1());
+    QCOMPARE(Text1()->accessibleName(), "税抜金額");
+    QCOMPARE(Text2()->accessibleName(), "税込金額");
+  }
+
+  void controlsAreStackedAndClippedByTheWindow() {
+    QCOMPARE(form_->size(), QSize(110, 47));
+    QCOMPARE(form_->minimumSize(), form_->maximumSize());
+    QCOMPARE(Text1()->geometry(), QRect(0, 0, 113, 18));
+    QCOMPARE(Text2()->geometry(), QRect(0, 16, 113, 18));
+    QCOMPARE(Command1()->geometry(), QRect(0, 32, 113, 17));
+  }
+
+  void netAmountGivesGrossThenSmallestNet_data() {
+    QTest::addColumn<QString>("net");
+    QTest::addColumn<QString>("gross");
+    QTest::addColumn<QString>("netAfter");
+    QTest::newRow("zero") << "0" << "0" << "0";
+    QTest::newRow("hundred") << "100" << "105" << "100";
+    QTest::newRow("nineteen") << "19" << "19" << "19";
+    QTest::newRow("twenty") << "20" << "21" << "20";
+    QTest::newRow("hundred and one") << "101" << "106" << "101";
+    QTest::newRow("minus one") << "-1" << "-2" << "-1";
+    QTest::newRow("1234") << "1234" << "1295" << "1234";
+    QTest::newRow("fraction") << "20.7" << "21" << "20";
+    QTest::newRow("thousand") << "1000" << "1050" << "1000";
+    QTest::newRow("thousand and a bit") << "1000.4" << "1050" << "1000";
+    QTest::newRow("full-width grouped") << "１，０００" << "1050" << "1000";
+    QTest::newRow("yen") << "¥1,000円" << "1050" << "1000";
+  }
+  void netAmountGivesGrossThenSmallestNet() {
+    QFETCH(QString, net);
+    QFETCH(QString, gross);
+    QFETCH(QString, netAfter);
+    Type(net);
+    Press(Qt::Key_Return);
+    QTRY_COMPARE(Focus(), Text2());
+    QCOMPARE(Text2()->text(), gross);
+    QCOMPARE(Text1()->text(), netAfter);
+  }
+
+  void grossAmountGivesNet_data() {
+    QTest::addColumn<QString>("gross");
+    QTest::addColumn<QString>("net");
+    QTest::addColumn<bool>("noMatch");
+    QTest::addColumn<QString>("grossAfter");
+    QTest::newRow("zero") << "0" << "0" << false << "0";
+    QTest::newRow("21") << "21" << "20" << false << "21";
+    QTest::newRow("22") << "22" << "21" << false << "22";
+    QTest::newRow("105") << "105" << "100" << false << "105";
+    QTest::newRow("1050") << "1050" << "1000" << false << "1050";
+    QTest::newRow("1051") << "1051" << "1001" << false << "1051";
+    QTest::newRow("a million") << "1000000" << "952381" << false << "1000000";
+    QTest::newRow("20") << "20" << "20" << true << "21";
+    QTest::newRow("41") << "41" << "40" << true << "42";
+    QTest::newRow("104") << "104" << "100" << true << "105";
+    QTest::newRow("105.5") << "105.5" << "101" << true << "106";
+    QTest::newRow("half") << "0.5" << "1" << true << "1";
+    QTest::newRow("minus one") << "-1" << "0" << true << "0";
+    QTest::newRow("minus twenty") << "-20" << "-19" << false << "-20";
+    QTest::newRow("kept as typed") << "105.0" << "100" << false << "105.0";
+  }
+  void grossAmountGivesNet() {
+    QFETCH(QString, gross);
+    QFETCH(QString, net);
+    QFETCH(bool, noMatch);
+    QFETCH(QString, grossAfter);
+    Press(Qt::Key_Tab);
+    Type(gross);
+    Press(Qt::Key_Tab);
+    QCOMPARE(Text1()->text(), net);
+    QCOMPARE(Text2()->text(), grossAfter);
+    QTRY_COMPARE(Focus(), Command1());
+    QCOMPARE(closer_.Take(), noMatch ? QStringList{"該当金額無"} : QStringList());
+  }
+
+  void theNoMatchBoxIsPlainWithOneButton() {
+    Press(Qt::Key_Tab);
+    Type("41");
+    Press(Qt::Key_Return);
+    QCOMPARE(closer_.boxes.size(), 1);
+    const BoxCloser::Box box = closer_.boxes.takeFirst();
+    QCOMPARE(box.title, "Mivo");
+    QCOMPARE(box.icon, QMessageBox::NoIcon);
+    QCOMPARE(box.buttons, 1);
+  }
+
+  void enterWalksTheControlsAndTheButtonReturnsToTheNetField() {
+    Type("1000");
+    Press(Qt::Key_Return);
+    QTRY_COMPARE(Focus(), Text2());
+    Press(Qt::Key_Enter, Qt::KeypadModifier);
+    QTRY_COMPARE(Focus(), Command1());
+    Press(Qt::Key_Return);
+    QTRY_COMPARE(Focus(), Text1());
+    QCOMPARE(Text1()->selectedText(), "1000");  // ready for the next amount
+    Press(Qt::Key_Return, Qt::ShiftModifier);
+    QTRY_COMPARE(Focus(), Text2());
+    Press(Qt::Key_Return, Qt::ControlModifier);
+    QTRY_COMPARE(Focus(), Command1());
+    Press(Qt::Key_Enter, Qt::KeypadModifier);
+    QTRY_COMPARE(Focus(), Text1());
+    Click(Command1());
+    QTRY_COMPARE(Focus(), Text1());
+    Press(Qt::Key_Tab);
+    Press(Qt::Key_Tab);
+    Press(Qt::Key_Space);
+    QTRY_COMPARE(Focus(), Text1());
+  }
+
+  void tabShiftTabAndClicksMoveTheFocusAndRecalculate() {
+    Type("20.7");
+    Press(Qt::Key_Tab);
+    QCOMPARE(Text2()->text(), "21");
+    QCOMPARE(Text1()->text(), "20");
+    Press(Qt::Key_Tab);
+    QTRY_COMPARE(Focus(), Command1());
+    Press(Qt::Key_Tab);
+    QTRY_COMPARE(Focus(), Text1());
+    Press(Qt::Key_Backtab, Qt::ShiftModifier);
+    QTRY_COMPARE(Focus(), Command1());
+    Click(Text2());
+    QTRY_COMPARE(Focus(), Text2());
+    Type("1050");
+    Click(Text1());
+    QTRY_COMPARE(Focus(), Text1());
+    QCOMPARE(Text1()->text(), "1000");
+  }
+
+  void otherKeysOnlyEdit() {
+    Type("12");
+    Press(Qt::Key_3);
+    QCOMPARE(Text1()->text(), "123");
+    QCOMPARE(Text2()->text(), "0");
+    QTRY_COMPARE(Focus(), Text1());
+  }
+
+  // A handler would turn 20.7 into a gross of 21; nothing here may run one.
+  void activationAndPopupsRunNoHandler() {
+    Type("20.7");
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&other));
+    form_->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(form_.get()));
+    QTimer::singleShot(20, this, [] {
+      if (QWidget* popup = QApplication::activePopupWidget()) popup->close();
+    });
+    QContextMenuEvent menu(QContextMenuEvent::Keyboard, QPoint(5, 5),
+                           Text1()->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(Text1(), &menu);
+    QTRY_COMPARE(Focus(), Text1());
+    QCOMPARE(Text1()->text(), "20.7");
+    QCOMPARE(Text2()->text(), "0");
+  }
+
+  // The box takes the activation; the field being entered still gains the focus, its handler
+  // runs, and the keys that follow reach it.
+  void aBoxInTheLostHandlerStillEndsInTheNextControl() {
+    Press(Qt::Key_Tab);
+    Type("104");
+    Press(Qt::Key_Backtab, Qt::ShiftModifier);
+    QCOMPARE(closer_.Take(), QStringList{"該当金額無"});
+    QCOMPARE(Text1()->text(), "100");
+    QCOMPARE(Text2()->text(), "105");
+    QTRY_VERIFY(form_->isActiveWindow());
+    QTRY_COMPARE(Focus(), Text1());
+    Type("200");
+    Press(Qt::Key_Return);
+    QCOMPARE(Text2()->text(), "210");
+  }
+
+  // The press that opened the box does not also click: the focus stays on the button, as on a
+  // real X server, where the release reaches the box.
+  void aClickInterruptedByTheBoxIsDropped() {
+    Press(Qt::Key_Tab);
+    Type("62");
+    Click(Command1());
+    QCOMPARE(closer_.Take(), QStringList{"該当金額無"});
+    QCOMPARE(Text2()->text(), "63");
+    QTRY_COMPARE(Focus(), Command1());
+    QVERIFY(!Command1()->isDown());
+    Click(Command1());
+    QTRY_COMPARE(Focus(), Text1());
+  }
+
+  void badAmountsAreReportedAndKept_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("letters") << "abc" << "「abc」は金額として読めません。";
+    QTest::newRow("empty") << "" << "金額が入力されていません。";
+    QTest::newRow("long") << "1234567890abcdefghijklmn"
+                          << "「1234567890abcdefghij…」は金額として読めません。";
+    QTest::newRow("beyond a double") << "1e400" << "金額が大きすぎて計算できません。";
+  }
+  void badAmountsAreReportedAndKept() {
+    QFETCH(QString, typed);
+    QFETCH(QString, message);
+    for (QLineEdit* field : {Text1(), Text2()}) {
+      if (field == Text2()) Press(Qt::Key_Tab);
+      QTRY_COMPARE(Focus(), field);
+      const QString other = (field == Text1() ? Text2() : Text1())->text();
+      Type(typed);
+      Press(Qt::Key_Return);
+      QCOMPARE(closer_.boxes.size(), 1);
+      const BoxCloser::Box box = closer_.boxes.takeFirst();
+      QCOMPARE(box.text, message);
+      QCOMPARE(box.title, "Mivo");
+      QCOMPARE(box.icon, QMessageBox::Warning);
+      QTRY_COMPARE(Focus(), field);
+      QCOMPARE(field->text(), typed);
+      QCOMPARE(field->selectedText(), typed);
+      QCOMPARE((field == Text1() ? Text2() : Text1())->text(), other);
+      Type("1000");
+    }
+  }
+
+  // void soak();
+};
+
+}  // namespace window
+
+QTEST_MAIN(window::Form1Test)
+#include "form1_test.moc"
