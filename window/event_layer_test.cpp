@@ -141,7 +141,8 @@ TEST_F(EventLayerTest, AnErrorInTheGainedHandlerReturnsTheFocusToWhereItWas) {
   ASSERT_EQ(layer.focus(), Command1);
   window.texts[Text1] = u"1e400";
   layer.Clicked(Command1);
-  EXPECT_EQ(window.boxes, std::vector<std::u16string>{u"warning: 金額が大きすぎて計算できません。"});
+  EXPECT_EQ(window.boxes,
+            std::vector<std::u16string>{u"warning: 金額が大きすぎて計算できません。"});
   EXPECT_EQ(layer.focus(), Command1);
   EXPECT_EQ(window.focus_put_on.back(), Command1);
 }

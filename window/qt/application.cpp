@@ -23,8 +23,9 @@ bool HasDisplay(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "-platform") == 0) return true;
   }
-  std::fputs("mivo: no display to show the window on (neither DISPLAY nor WAYLAND_DISPLAY is set)\n",
-             stderr);
+  std::fputs(
+      "mivo: no display to show the window on (neither DISPLAY nor WAYLAND_DISPLAY is set)\n",
+      stderr);
   return false;
 }
 

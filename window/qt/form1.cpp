@@ -101,9 +101,7 @@ QWidget* Form1::WidgetOf(Control control) const {
   return FieldOf(control);
 }
 
-QLineEdit* Form1::FieldOf(Control field) const {
-  return field == Control::Text1 ? text1_ : text2_;
-}
+QLineEdit* Form1::FieldOf(Control field) const { return field == Control::Text1 ? text1_ : text2_; }
 
 std::u16string Form1::Text(Control field) { return FieldOf(field)->text().toStdU16String(); }
 
