@@ -1,13 +1,13 @@
 // Measures start-up: from fork to the program's top-level window being mapped, and its resident
 // memory then, for each program named on the command line, interleaved. Needs an X server
 // without a window manager (DISPLAY), so that the map is the program's own.
-#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <xcb/xcb.h>
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -71,11 +71,11 @@ int main(int argc, char** argv) {
   xcb_flush(x);
 
   const int runs = std::stoi(argv[1]);
-  const int programs = argc - 2;
+  const auto programs = static_cast<std::size_t>(argc - 2);
   std::vector<std::vector<double>> times(programs), memory(programs);
   Measure(x, argv[2]);  // warms the caches for every run alike
   for (int run = 0; run < runs; ++run) {
-    for (int p = 0; p < programs; ++p) {
+    for (std::size_t p = 0; p < programs; ++p) {
       const Start start = Measure(x, argv[2 + p]);
       times[p].push_back(start.milliseconds);
       memory[p].push_back(start.resident_mib);
@@ -83,7 +83,7 @@ int main(int argc, char** argv) {
   }
   std::printf("%-40s %10s %10s %8s %10s\n", "program (median of runs)", "ms to map", "x baseline",
               "RSS MiB", "+MiB");
-  for (int p = 0; p < programs; ++p) {
+  for (std::size_t p = 0; p < programs; ++p) {
     const double t = Median(times[p]);
     const double m = Median(memory[p]);
     std::printf("%-40s %10.1f %10.2f %8.1f %+10.1f\n", argv[2 + p], t, t / Median(times[0]), m,
