@@ -51,13 +51,6 @@ class EventLayerTest : public ::testing::Test {
   EventLayer layer{window};
 };
 
-TEST_F(EventLayerTest, StartRunsTheNetFieldsGainedHandler) {
-  EXPECT_EQ(window.texts[Text2], u"0");
-  EXPECT_EQ(window.reads, 1);
-  EXPECT_EQ(layer.focus(), Text1);
-  EXPECT_TRUE(window.focus_put_on.empty());
-}
-
 TEST_F(EventLayerTest, EnterRunsTheLostHandlerBeforeTheGainedOne) {
   Type(u"20.7");
   Enter();
@@ -75,25 +68,10 @@ TEST_F(EventLayerTest, EnterRunsTheLostHandlerBeforeTheGainedOne) {
   EXPECT_TRUE(window.boxes.empty());
 }
 
-TEST_F(EventLayerTest, ModifiersDoNotMatterAndOtherKeysDoNothing) {
-  layer.KeyDown(Text1, 'A', false);
-  EXPECT_EQ(layer.focus(), Text1);
-  layer.KeyDown(Text1, kEnterKey, true);
-  EXPECT_EQ(layer.focus(), Text2);
-}
-
 TEST_F(EventLayerTest, ArrivalsOnTheControlThatHasTheFocusRunNothing) {
   const int reads = window.reads;
   for (int i = 0; i < 3; ++i) layer.FocusArrived(Text1);  // activation, a popup, a box closing
   EXPECT_EQ(window.reads, reads);
-  EXPECT_TRUE(window.focus_put_on.empty());
-}
-
-TEST_F(EventLayerTest, AToolkitMoveRunsBothHandlersAndLeavesTheFocusAlone) {
-  Type(u"1000");
-  layer.FocusArrived(Text2);  // Tab or a mouse click
-  EXPECT_EQ(window.texts[Text2], u"1050");
-  EXPECT_EQ(layer.focus(), Text2);
   EXPECT_TRUE(window.focus_put_on.empty());
 }
 
@@ -111,28 +89,6 @@ TEST_F(EventLayerTest, EchoesWhileABoxIsOpenAreIgnoredAndTheFocusIsPutBack) {
   EXPECT_EQ(window.texts[Text2], u"105");
   EXPECT_EQ(layer.focus(), Command1);
   EXPECT_EQ(window.focus_put_on, std::vector{Command1});
-}
-
-TEST_F(EventLayerTest, TheGainedHandlerStillRunsAfterABoxInTheLostOne) {
-  layer.FocusArrived(Text2);
-  Type(u"41");
-  layer.FocusArrived(Text1);
-  // Reverse: 40, box, forward: 42; then Text1 gained: forward again from 40.
-  EXPECT_EQ(window.boxes.size(), 1u);
-  EXPECT_EQ(window.texts[Text1], u"40");
-  EXPECT_EQ(window.texts[Text2], u"42");
-  EXPECT_EQ(window.focus_put_on, std::vector{Text1});
-}
-
-TEST_F(EventLayerTest, AnErrorEndsTheActionAndPutsTheFocusBack) {
-  Type(u"abc");
-  window.texts[Text2] = u"7";
-  Enter();
-  EXPECT_EQ(window.boxes, std::vector<std::u16string>{u"warning: 「abc」は金額として読めません。"});
-  EXPECT_EQ(layer.focus(), Text1);
-  EXPECT_EQ(window.focus_put_on, std::vector{Text1});
-  EXPECT_EQ(window.texts[Text1], u"abc");
-  EXPECT_EQ(window.texts[Text2], u"7");
 }
 
 TEST_F(EventLayerTest, AnErrorInTheGainedHandlerReturnsTheFocusToWhereItWas) {
