@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFont>
+#include <QIcon>
 #include <QLibraryInfo>
 #include <QTranslator>
 #include <cstdio>
@@ -33,6 +34,11 @@ void SetUpApplication(QApplication& app) {
   QApplication::setApplicationName(QStringLiteral("Mivo"));
   QApplication::setApplicationDisplayName(QStringLiteral("Mivo"));
   QApplication::setApplicationVersion(QStringLiteral("1.00"));
+  QGuiApplication::setDesktopFileName(QStringLiteral("org.mivo.Mivo"));
+  QIcon icon;
+  for (const int size : {16, 32, 48, 256})
+    icon.addFile(QStringLiteral(":/icons/mivo-%1.png").arg(size));
+  QApplication::setWindowIcon(icon);
 
   auto* translator = new QTranslator(&app);
   if (translator->load(QStringLiteral("qtbase_ja"),
