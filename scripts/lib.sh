@@ -4,6 +4,12 @@ cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
 # Debian packages the program needs to build and show its window.
 BUILD_PACKAGES=(g++ cmake ninja-build qt6-base-dev qt6-translations-l10n fonts-ipafont-gothic)
+# And those its tests need: the end-to-end test runs the program on its own X server, D-Bus
+# session, AT-SPI bus and window manager, drives it with xdotool and reads it through AT-SPI; the
+# identity tests compile the Windows version record, validate the desktop files and build the
+# Debian package.
+TEST_PACKAGES=(googletest libgtest-dev xvfb x11-utils openbox xdotool dbus-x11 at-spi2-core
+  python3-pyatspi imagemagick binutils-mingw-w64-x86-64 desktop-file-utils appstream dpkg-dev)
 
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
