@@ -1,0 +1,210 @@
+#include "window/win32/form1.h"
+
+#include <commctrl.h>
+
+#include <string>
+
+namespace window {
+namespace {
+
+constexpr wchar_t kClassName[] = L"Mivo.Form1";
+
+// The window's layout in pixels at 96 DPI, at 15 twips to the pixel. The controls are wider than
+// the window and the button reaches below it, so that the window clips them.
+constexpr SIZE kClientSize{110, 47};
+constexpr RECT kGeometry[] = {{0, 0, 113, 18}, {0, 16, 113, 34}, {0, 32, 113, 49}};
+constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+
+const wchar_t* Wide(const std::u16string& text) {
+  return reinterpret_cast<const wchar_t*>(text.c_str());
+}
+
+int Scale(int pixels, UINT dpi) { return MulDiv(pixels, static_cast<int>(dpi), 96); }
+
+}  // namespace
+
+Win32Form1::Win32Form1(HINSTANCE instance) {
+  WNDCLASSEXW window_class{};
+  window_class.cbSize = sizeof window_class;
+  window_class.lpfnWndProc = WindowProc;
+  window_class.hInstance = instance;
+  window_class.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
+  window_class.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
+  window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  window_class.lpszClassName = kClassName;
+  RegisterClassExW(&window_class);
+
+  hwnd_ = CreateWindowExW(0, kClassName, L"Mivo", kStyle, CW_USEDEFAULT, CW_USEDEFAULT, 0, 0,
+                          nullptr, nullptr, instance, this);
+  const struct {
+    const wchar_t* window_class;
+    const wchar_t* text;
+    DWORD style;
+    DWORD ex_style;
+  } kControls[] = {
+      {L"EDIT", L"0", ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
+      {L"EDIT", L"0", ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
+      {L"BUTTON", L"消費税計算機", BS_PUSHBUTTON, 0},
+  };
+  for (UINT_PTR i = 0; i < 3; ++i) {
+    const auto& c = kControls[i];
+    controls_[i] = CreateWindowExW(c.ex_style, c.window_class, c.text,
+                                   WS_CHILD | WS_VISIBLE | WS_TABSTOP | c.style, 0, 0, 0, 0, hwnd_,
+                                   reinterpret_cast<HMENU>(i + 1), instance, nullptr);
+    SetWindowSubclass(controls_[i], ControlProc, i, reinterpret_cast<DWORD_PTR>(this));
+  }
+  Layout(GetDpiForWindow(hwnd_));
+  layer_.Start();
+  ::SetFocus(controls_[0]);
+}
+
+Win32Form1::~Win32Form1() {
+  for (UINT_PTR i = 0; i < 3; ++i) RemoveWindowSubclass(controls_[i], ControlProc, i);
+  if (IsWindow(hwnd_)) DestroyWindow(hwnd_);
+  DeleteObject(font_);
+}
+
+HWND Win32Form1::ControlWindow(Control control) const {
+  return controls_[static_cast<int>(control)];
+}
+
+void Win32Form1::Layout(UINT dpi) {
+  RECT frame{0, 0, Scale(kClientSize.cx, dpi), Scale(kClientSize.cy, dpi)};
+  AdjustWindowRectExForDpi(&frame, kStyle, FALSE, 0, dpi);
+  SetWindowPos(hwnd_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  for (int i = 0; i < 3; ++i) {
+    const RECT& r = kGeometry[i];
+    MoveWindow(controls_[i], Scale(r.left, dpi), Scale(r.top, dpi), Scale(r.right - r.left, dpi),
+               Scale(r.bottom - r.top, dpi), TRUE);
+  }
+  // About 9 pt keeps the digits and the caption legible in the window's small controls.
+  const HFONT old_font = font_;
+  font_ = CreateFontW(-MulDiv(9, static_cast<int>(dpi), 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE,
+                      FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                      CLEARTYPE_QUALITY, DEFAULT_PITCH, L"MS UI Gothic");
+  for (HWND control : controls_)
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
+  if (old_font != nullptr) DeleteObject(old_font);
+}
+
+LRESULT CALLBACK Win32Form1::WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_NCCREATE) {
+    const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lparam);
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+  }
+  auto* self = reinterpret_cast<Win32Form1*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  switch (message) {
+    case WM_COMMAND:
+      if (HIWORD(wparam) == BN_CLICKED && self != nullptr &&
+          reinterpret_cast<HWND>(lparam) == self->controls_[2]) {
+        self->layer_.Clicked(Control::Command1);
+        return 0;
+      }
+      break;
+    case WM_ACTIVATE:
+      // A plain window would give the focus to itself; give it to the control that has it.
+      if (LOWORD(wparam) != WA_INACTIVE && self != nullptr) {
+        ::SetFocus(self->ControlWindow(self->layer_.focus()));
+        return 0;
+      }
+      break;
+    case WM_DPICHANGED: {
+      const auto* suggested = reinterpret_cast<const RECT*>(lparam);
+      SetWindowPos(hwnd, nullptr, suggested->left, suggested->top, 0, 0,
+                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+      self->Layout(HIWORD(wparam));
+      return 0;
+    }
+    case WM_DESTROY:
+      PostQuitMessage(0);
+      return 0;
+    default:
+      break;
+  }
+  return DefWindowProcW(hwnd, message, wparam, lparam);
+}
+
+LRESULT CALLBACK Win32Form1::ControlProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam,
+                                         UINT_PTR control, DWORD_PTR self) {
+  return reinterpret_cast<Win32Form1*>(self)->OnControlMessage(static_cast<Control>(control), hwnd,
+                                                               message, wparam, lparam);
+}
+
+LRESULT Win32Form1::OnControlMessage(Control control, HWND hwnd, UINT message, WPARAM wparam,
+                                     LPARAM lparam) {
+  switch (message) {
+    case WM_GETDLGCODE: {
+      // The dialog-style loop would take Enter for itself.
+      const auto* pending = reinterpret_cast<const MSG*>(lparam);
+      const LRESULT code = DefSubclassProc(hwnd, message, wparam, lparam);
+      if (pending != nullptr && pending->message == WM_KEYDOWN && pending->wParam == VK_RETURN) {
+        return code | DLGC_WANTMESSAGE;
+      }
+      return code;
+    }
+    case WM_KEYDOWN:
+      // A Windows button clicks on Enter only inside a dialog.
+      if (control == Control::Command1 && wparam == VK_RETURN) {
+        layer_.Clicked(Control::Command1);
+        return 0;
+      }
+      layer_.KeyDown(control, static_cast<KeyCode>(wparam), GetKeyState(VK_SHIFT) < 0);
+      break;
+    case WM_CHAR:
+      if (wparam == L'\r' || wparam == L'\n') return 0;  // a single-line edit would beep
+      break;
+    case WM_SETFOCUS: {
+      const LRESULT result = DefSubclassProc(hwnd, message, wparam, lparam);
+      layer_.FocusArrived(control);
+      return result;
+    }
+    case WM_LBUTTONDOWN: {
+      // A press whose focus move opened a box is over: its release must not click the button
+      // or go on selecting in an edit.
+      const int boxes = boxes_shown_;
+      const LRESULT result = DefSubclassProc(hwnd, message, wparam, lparam);
+      press_interrupted_ = boxes != boxes_shown_;
+      if (press_interrupted_ && GetCapture() == hwnd) ReleaseCapture();
+      return result;
+    }
+    case WM_LBUTTONUP:
+      if (press_interrupted_) {
+        press_interrupted_ = false;
+        if (GetCapture() == hwnd) ReleaseCapture();
+        return 0;
+      }
+      break;
+    default:
+      break;
+  }
+  return DefSubclassProc(hwnd, message, wparam, lparam);
+}
+
+std::u16string Win32Form1::Text(Control field) {
+  const HWND control = ControlWindow(field);
+  std::u16string text(static_cast<std::size_t>(GetWindowTextLengthW(control)) + 1, u'\0');
+  const int length = GetWindowTextW(control, reinterpret_cast<wchar_t*>(text.data()),
+                                    static_cast<int>(text.size()));
+  text.resize(static_cast<std::size_t>(length));
+  return text;
+}
+
+void Win32Form1::SetText(Control field, std::u16string_view text) {
+  SetWindowTextW(ControlWindow(field), Wide(std::u16string(text)));
+}
+
+void Win32Form1::SetFocus(Control control) {
+  // After a box nothing gives the focus back unless the program does.
+  if (GetActiveWindow() != hwnd_) SetActiveWindow(hwnd_);
+  ::SetFocus(ControlWindow(control));
+  if (control != Control::Command1) SendMessageW(ControlWindow(control), EM_SETSEL, 0, -1);
+}
+
+void Win32Form1::MessageBox(std::u16string_view prompt, BoxIcon icon) {
+  ++boxes_shown_;
+  ::MessageBoxW(hwnd_, Wide(std::u16string(prompt)), L"Mivo",
+                MB_OK | (icon == BoxIcon::Warning ? MB_ICONWARNING : 0));
+}
+
+}  // namespace window
