@@ -10,6 +10,9 @@ BUILD_PACKAGES=(g++ cmake ninja-build qt6-base-dev qt6-translations-l10n fonts-i
 # Debian package.
 TEST_PACKAGES=(googletest libgtest-dev xvfb x11-utils openbox xdotool dbus-x11 at-spi2-core
   python3-pyatspi imagemagick binutils-mingw-w64-x86-64 desktop-file-utils appstream dpkg-dev)
+# And those that make Mivo.exe and run its tests under Wine.
+WINDOWS_PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest
+  wine64 wine)
 
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi

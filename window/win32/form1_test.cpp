@@ -116,6 +116,7 @@ class Win32Form1Test : public ::testing::Test {
     SendMessageW(GetFocus(), EM_SETSEL, 0, -1);
     Press(VK_DELETE);
     std::vector<INPUT> inputs;
+    inputs.reserve(text.size() * 2);
     for (const wchar_t c : text) {
       INPUT input{};
       input.type = INPUT_KEYBOARD;
