@@ -50,8 +50,10 @@ Form1::Form1()
   }
   connect(command1_, &QPushButton::clicked, this, [this] { layer_.Clicked(Control::Command1); });
 
-  text1_->setFocus();
   layer_.Start();
+  // Selected, so that the first amount typed replaces the "0".
+  text1_->setFocus();
+  text1_->selectAll();
 }
 
 // The children outlive the layer while QWidget tears them down, and may still get focus events.

@@ -55,7 +55,9 @@ Win32Form1::Win32Form1(HINSTANCE instance) {
   }
   Layout(GetDpiForWindow(hwnd_));
   layer_.Start();
+  // Selected, so that the first amount typed replaces the "0".
   ::SetFocus(controls_[0]);
+  SendMessageW(controls_[0], EM_SETSEL, 0, -1);
 }
 
 Win32Form1::~Win32Form1() {

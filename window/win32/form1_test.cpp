@@ -163,6 +163,10 @@ TEST_F(Win32Form1Test, StartsWithZeroesAndTheFocusInTheNetField) {
   EXPECT_EQ(TextOf(Text2), L"0");
   EXPECT_EQ(TextOf(Command1), L"消費税計算機");
   EXPECT_TRUE(HasFocus(Text1));
+  DWORD start = 0, end = 0;
+  SendMessageW(form_.ControlWindow(Text1), EM_GETSEL, reinterpret_cast<WPARAM>(&start),
+               reinterpret_cast<LPARAM>(&end));
+  EXPECT_EQ(end - start, 1u);
 }
 
 TEST_F(Win32Form1Test, ControlsAreStackedAndClippedByTheWindow) {
