@@ -148,6 +148,7 @@ class Win32Form1Test : public ::testing::Test {
   bool HasFocus(Control control) { return GetFocus() == form_.ControlWindow(control); }
   std::vector<std::wstring> TakeBoxes() {
     std::vector<std::wstring> texts;
+    texts.reserve(g_boxes.size());
     for (const Box& box : g_boxes) texts.push_back(box.text);
     g_boxes.clear();
     return texts;
