@@ -16,6 +16,7 @@
 #include "tax/errors.h"
 #include "tax/tax.h"
 #include "window/qt/application.h"
+#include "window/window_test_cases.h"
 
 namespace window {
 
@@ -134,42 +135,10 @@ class Form1Test : public QObject {
     QTest::addColumn<QString>("net");
     QTest::addColumn<QString>("gross");
     QTest::addColumn<QString>("netAfter");
-    QTest::newRow("zero") << "0"
-                          << "0"
-                          << "0";
-    QTest::newRow("hundred") << "100"
-                             << "105"
-                             << "100";
-    QTest::newRow("nineteen") << "19"
-                              << "19"
-                              << "19";
-    QTest::newRow("twenty") << "20"
-                            << "21"
-                            << "20";
-    QTest::newRow("hundred and one") << "101"
-                                     << "106"
-                                     << "101";
-    QTest::newRow("minus one") << "-1"
-                               << "-2"
-                               << "-1";
-    QTest::newRow("1234") << "1234"
-                          << "1295"
-                          << "1234";
-    QTest::newRow("fraction") << "20.7"
-                              << "21"
-                              << "20";
-    QTest::newRow("thousand") << "1000"
-                              << "1050"
-                              << "1000";
-    QTest::newRow("thousand and a bit") << "1000.4"
-                                        << "1050"
-                                        << "1000";
-    QTest::newRow("full-width grouped") << "１，０００"
-                                        << "1050"
-                                        << "1000";
-    QTest::newRow("yen") << "¥1,000円"
-                         << "1050"
-                         << "1000";
+    for (const auto& row : cases::kNetRows) {
+      QTest::newRow(row.name) << QString::fromUtf16(row.net) << QString::fromUtf16(row.gross)
+                              << QString::fromUtf16(row.net_after);
+    }
   }
   void netAmountGivesGrossThenSmallestNet() {
     QFETCH(QString, net);
@@ -187,36 +156,10 @@ class Form1Test : public QObject {
     QTest::addColumn<QString>("net");
     QTest::addColumn<bool>("noMatch");
     QTest::addColumn<QString>("grossAfter");
-    QTest::newRow("zero") << "0"
-                          << "0" << false << "0";
-    QTest::newRow("21") << "21"
-                        << "20" << false << "21";
-    QTest::newRow("22") << "22"
-                        << "21" << false << "22";
-    QTest::newRow("105") << "105"
-                         << "100" << false << "105";
-    QTest::newRow("1050") << "1050"
-                          << "1000" << false << "1050";
-    QTest::newRow("1051") << "1051"
-                          << "1001" << false << "1051";
-    QTest::newRow("a million") << "1000000"
-                               << "952381" << false << "1000000";
-    QTest::newRow("20") << "20"
-                        << "20" << true << "21";
-    QTest::newRow("41") << "41"
-                        << "40" << true << "42";
-    QTest::newRow("104") << "104"
-                         << "100" << true << "105";
-    QTest::newRow("105.5") << "105.5"
-                           << "101" << true << "106";
-    QTest::newRow("half") << "0.5"
-                          << "1" << true << "1";
-    QTest::newRow("minus one") << "-1"
-                               << "0" << true << "0";
-    QTest::newRow("minus twenty") << "-20"
-                                  << "-19" << false << "-20";
-    QTest::newRow("kept as typed") << "105.0"
-                                   << "100" << false << "105.0";
+    for (const auto& row : cases::kGrossRows) {
+      QTest::newRow(row.name) << QString::fromUtf16(row.gross) << QString::fromUtf16(row.net)
+                              << row.no_match << QString::fromUtf16(row.gross_after);
+    }
   }
   void grossAmountGivesNet() {
     QFETCH(QString, gross);

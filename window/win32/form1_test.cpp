@@ -11,12 +11,18 @@
 #include <thread>
 #include <vector>
 
+#include "window/window_test_cases.h"
+
 namespace window {
 namespace {
 
 using enum Control;
 
-std::string g_exe_path;  // Mivo.exe, for its version record
+std::string g_exe_path;
+
+std::wstring Wide(const char16_t* text) {
+  return reinterpret_cast<const wchar_t*>(text);
+}  // Mivo.exe, for its version record
 
 struct Box {
   std::wstring text;
@@ -38,8 +44,8 @@ BOOL CALLBACK ReadBoxChild(HWND child, LPARAM box_pointer) {
   auto* box = reinterpret_cast<Box*>(box_pointer);
   wchar_t name[32] = {};
   GetClassNameW(child, name, 32);
-  if ((GetWindowLongW(child, GWL_STYLE) & WS_VISIBLE) == 0)
-    return TRUE;  // the box is not shown yet
+  // By style: while the box itself is not shown yet, no child of it counts as visible.
+  if ((GetWindowLongW(child, GWL_STYLE) & WS_VISIBLE) == 0) return TRUE;
   if (std::wstring(name) == L"Button") {
     ++box->buttons;
   } else if ((GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
@@ -190,41 +196,24 @@ TEST_F(Win32Form1Test, ControlsAreStackedAndClippedByTheWindow) {
 }
 
 TEST_F(Win32Form1Test, NetAmountGivesGrossThenSmallestNet) {
-  const struct {
-    std::wstring net, gross, net_after;
-  } rows[] = {
-      {L"0", L"0", L"0"},      {L"20", L"21", L"20"},         {L"-1", L"-2", L"-1"},
-      {L"20.7", L"21", L"20"}, {L"1000.4", L"1050", L"1000"}, {L"１，０００", L"1050", L"1000"}};
-  for (const auto& row : rows) {
+  for (const auto& row : cases::kNetRows) {
     Click(Text1);
-    Type(row.net);
+    Type(Wide(row.net));
     Press(VK_RETURN);
     EXPECT_TRUE(HasFocus(Text2));
-    EXPECT_EQ(TextOf(Text2), row.gross);
-    EXPECT_EQ(TextOf(Text1), row.net_after);
+    EXPECT_EQ(TextOf(Text2), Wide(row.gross));
+    EXPECT_EQ(TextOf(Text1), Wide(row.net_after));
   }
   EXPECT_TRUE(TakeBoxes().empty());
 }
 
 TEST_F(Win32Form1Test, GrossAmountGivesNet) {
-  const struct {
-    std::wstring gross, net;
-    bool no_match;
-    std::wstring gross_after;
-  } rows[] = {
-      {L"0", L"0", false, L"0"},           {L"21", L"20", false, L"21"},
-      {L"1051", L"1001", false, L"1051"},  {L"1000000", L"952381", false, L"1000000"},
-      {L"20", L"20", true, L"21"},         {L"104", L"100", true, L"105"},
-      {L"105.5", L"101", true, L"106"},    {L"0.5", L"1", true, L"1"},
-      {L"-1", L"0", true, L"0"},           {L"-20", L"-19", false, L"-20"},
-      {L"105.0", L"100", false, L"105.0"},
-  };
-  for (const auto& row : rows) {
+  for (const auto& row : cases::kGrossRows) {
     Click(Text2);
-    Type(row.gross);
+    Type(Wide(row.gross));
     Press(VK_TAB);
-    EXPECT_EQ(TextOf(Text1), row.net);
-    EXPECT_EQ(TextOf(Text2), row.gross_after);
+    EXPECT_EQ(TextOf(Text1), Wide(row.net));
+    EXPECT_EQ(TextOf(Text2), Wide(row.gross_after));
     EXPECT_TRUE(HasFocus(Command1));
     EXPECT_EQ(TakeBoxes(), row.no_match ? std::vector<std::wstring>{L"該当金額無"}
                                         : std::vector<std::wstring>{});
