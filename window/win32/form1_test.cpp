@@ -18,7 +18,8 @@ namespace {
 
 using enum Control;
 
-std::string g_exe_path;
+std::string g_exe_path;  // Mivo.exe, for its version record
+UINT g_dpi = 96;         // the DPI that the Wine prefix was set to
 
 std::wstring Wide(const char16_t* text) {
   return reinterpret_cast<const wchar_t*>(text);
@@ -178,6 +179,7 @@ TEST_F(Win32Form1Test, StartsWithZeroesAndTheFocusInTheNetField) {
 
 TEST_F(Win32Form1Test, ControlsAreStackedAndClippedByTheWindow) {
   const UINT dpi = GetDpiForWindow(form_.hwnd());
+  ASSERT_EQ(dpi, g_dpi);
   const auto scaled = [dpi](int pixels) { return MulDiv(pixels, static_cast<int>(dpi), 96); };
   RECT client;
   GetClientRect(form_.hwnd(), &client);
@@ -335,6 +337,7 @@ TEST(VersionRecord, HoldsTheProgramsIdentity) {
 int main(int argc, char** argv) {
   testing::InitGoogleTest(&argc, argv);
   if (argc > 1) window::g_exe_path = argv[1];
+  if (argc > 2) window::g_dpi = static_cast<UINT>(std::atoi(argv[2]));
   // Never hang: a box that is not closed or a wait that never ends fails the run.
   std::thread([] {
     std::this_thread::sleep_for(std::chrono::seconds(120));
