@@ -1,0 +1,41 @@
+# A private desktop for the scripts and tests that show windows: an Xvfb of its own, and on
+# request a session bus and openbox. Everything started here is stopped when the caller exits.
+desktop_pids=()
+desktop_display_file=$(mktemp)
+
+stop_desktop() {
+  local pid
+  for ((i = ${#desktop_pids[@]} - 1; i >= 0; i--)); do kill "${desktop_pids[i]}" 2>/dev/null || true; done
+  for pid in "${desktop_pids[@]}"; do
+    for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.05; done
+    kill -9 "$pid" 2>/dev/null || true
+  done
+  rm -f "$desktop_display_file"
+}
+trap stop_desktop EXIT
+
+# Starts Xvfb on a free display (SCREEN as in -screen 0), and waits until it takes clients.
+start_xvfb() {
+  Xvfb -displayfd 3 -noreset -screen 0 "$1" 3>"$desktop_display_file" 2>/dev/null &
+  desktop_pids+=($!)
+  for _ in $(seq 100); do [ -s "$desktop_display_file" ] && break; sleep 0.05; done
+  export DISPLAY=:$(cat "$desktop_display_file")
+  for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.05; done
+}
+
+# A session bus of its own, or Qt starts one that outlives the caller.
+start_session_bus() {
+  eval "$(dbus-launch --sh-syntax)"
+  desktop_pids+=("$DBUS_SESSION_BUS_PID")
+}
+
+start_window_manager() {
+  openbox >/dev/null 2>&1 &
+  window_manager_pid=$!
+  desktop_pids+=($!)
+  # A window mapped while the window manager is still starting may never be shown.
+  for _ in $(seq 100); do
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+    sleep 0.05
+  done
+}
