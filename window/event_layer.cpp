@@ -19,7 +19,7 @@ void EventLayer::Handle(Control arrived, Action action) {
   } catch (const std::exception& error) {
     failed = true;
     focus_ = before;
-    window_.MessageBox(ErrorMessage(error), BoxIcon::Warning);
+    MessageBox(ErrorMessage(error), BoxIcon::Warning);
   }
   // A box takes the activation away, and the toolkit's focus may sit where an action ended early.
   if (failed || focus_ != arrived || boxes_shown_ != boxes_before) window_.SetFocus(focus_);

@@ -36,6 +36,8 @@ class EventLayer final : public Form {
 
   // Where the handlers believe the focus is.
   Control focus() const { return focus_; }
+  // How many boxes have been shown, errors included; a toolkit compares it across an event.
+  int boxes_shown() const { return boxes_shown_; }
 
   // Form, as the handlers see it.
   std::u16string Text(Control field) override { return window_.Text(field); }

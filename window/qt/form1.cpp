@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <array>
 #include <utility>
 
 namespace window {
@@ -44,8 +45,7 @@ Form1::Form1()
   setTabOrder(text1_, text2_);
   setTabOrder(text2_, command1_);
 
-  for (QWidget* control : {static_cast<QWidget*>(text1_), static_cast<QWidget*>(text2_),
-                           static_cast<QWidget*>(command1_)}) {
+  for (QWidget* control : Controls()) {
     control->installEventFilter(this);
   }
   connect(command1_, &QPushButton::clicked, this, [this] { layer_.Clicked(Control::Command1); });
@@ -58,8 +58,7 @@ Form1::Form1()
 
 // The children outlive the layer while QWidget tears them down, and may still get focus events.
 Form1::~Form1() {
-  for (QWidget* control : {static_cast<QWidget*>(text1_), static_cast<QWidget*>(text2_),
-                           static_cast<QWidget*>(command1_)}) {
+  for (QWidget* control : Controls()) {
     control->removeEventFilter(this);
   }
 }
@@ -91,6 +90,8 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
   }
   return false;
 }
+
+std::array<QWidget*, 3> Form1::Controls() const { return {text1_, text2_, command1_}; }
 
 Control Form1::ControlOf(const QObject* widget) const {
   if (widget == text1_) return Control::Text1;

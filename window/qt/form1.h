@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QWidget>
+#include <array>
 
 #include "window/event_layer.h"
 
@@ -26,6 +27,7 @@ class Form1 final : public QWidget, private Form {
 
  private:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  std::array<QWidget*, 3> Controls() const;
   Control ControlOf(const QObject* widget) const;
   QWidget* WidgetOf(Control control) const;
   QLineEdit* FieldOf(Control field) const;

@@ -164,9 +164,9 @@ LRESULT Win32Form1::OnControlMessage(Control control, HWND hwnd, UINT message, W
     case WM_LBUTTONDOWN: {
       // A press whose focus move opened a box is over: its release must not click the button
       // or go on selecting in an edit.
-      const int boxes = boxes_shown_;
+      const int boxes = layer_.boxes_shown();
       const LRESULT result = DefSubclassProc(hwnd, message, wparam, lparam);
-      press_interrupted_ = boxes != boxes_shown_;
+      press_interrupted_ = boxes != layer_.boxes_shown();
       if (press_interrupted_ && GetCapture() == hwnd) ReleaseCapture();
       return result;
     }
@@ -204,7 +204,6 @@ void Win32Form1::SetFocus(Control control) {
 }
 
 void Win32Form1::MessageBox(std::u16string_view prompt, BoxIcon icon) {
-  ++boxes_shown_;
   ::MessageBoxW(hwnd_, Wide(std::u16string(prompt)), L"Mivo",
                 MB_OK | (icon == BoxIcon::Warning ? MB_ICONWARNING : 0));
 }

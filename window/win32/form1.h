@@ -43,7 +43,6 @@ class Win32Form1 final : private Form {
   HWND controls_[3] = {};
   HFONT font_ = nullptr;
   EventLayer layer_{*this};
-  int boxes_shown_ = 0;
   bool press_interrupted_ = false;
 };
 
