@@ -29,6 +29,13 @@ start_session_bus() {
   desktop_pids+=("$DBUS_SESSION_BUS_PID")
 }
 
+# The accessibility bus, on which the tests read the window as a screen reader does.
+start_atspi() {
+  /usr/libexec/at-spi-bus-launcher --launch-immediately &
+  desktop_pids+=($!)
+  export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 NO_AT_BRIDGE=0
+}
+
 start_window_manager() {
   openbox >/dev/null 2>&1 &
   window_manager_pid=$!

@@ -9,7 +9,7 @@ BUILD_PACKAGES=(g++ cmake ninja-build qt6-base-dev qt6-translations-l10n fonts-i
 # identity tests compile the Windows version record, validate the desktop files and build the
 # Debian package.
 TEST_PACKAGES=(googletest libgtest-dev xvfb x11-utils openbox xdotool dbus-x11 at-spi2-core
-  python3-pyatspi imagemagick binutils-mingw-w64-x86-64 desktop-file-utils appstream dpkg-dev file)
+  python3-pyatspi x11-xserver-utils imagemagick binutils-mingw-w64-x86-64 desktop-file-utils appstream dpkg-dev file)
 # And those that make Mivo.exe and run its tests under Wine.
 WINDOWS_PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest
   wine64 wine)

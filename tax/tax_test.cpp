@@ -1,3 +1,5 @@
+// The rules by example, where an example shows what no other does; every whole gross up to a
+// million; and amounts that read back to the same double.
 #include "tax/tax.h"
 
 #include <gtest/gtest.h>
@@ -6,99 +8,102 @@
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
-#include <limits>
+#include <functional>
+#include <random>
 
+#include "tax/amount_text.h"
 #include "tax/errors.h"
 
 namespace tax {
 namespace {
 
-struct Row {
-  const char* name;
-  double in;
-  double out;
-};
-
-TEST(TaxFactor, IsTheNearestDoubleTo105) {
+TEST(Tax, RulesByExample) {
   EXPECT_EQ(std::bit_cast<std::uint64_t>(TaxFactor), 0x3FF0CCCCCCCCCCCDu);
-}
-
-TEST(GrossFromNet, FloorsTheRoundedProduct) {
-  const Row rows[] = {
-      {"zero", 0, 0},
-      {"one", 1, 1},
-      {"hundred", 100, 105},
-      {"product just above a whole number", 101, 106},
-      {"nineteen stays", 19, 19},
-      {"twenty gains one", 20, 21},
-      {"four digits", 1234, 1295},
-      {"five digits", 12345, 12962},
-      {"fraction", 20.7, 21},
-      {"fraction below twenty", 19.99, 20},
-      {"negative floors away from zero", -1, -2},
-      {"negative nineteen", -19, -20},
+  const struct {
+    const char* name;
+    std::function<double(double)> rule;
+    double in, out;
+  } rows[] = {
+      {"a product just above a whole number", GrossFromNet, 101, 106},
+      {"a fraction of a net amount", GrossFromNet, 20.7, 21},
+      {"floor, not towards zero", GrossFromNet, -1, -2},
+      {"a whole quotient is not raised", NetFromGross, 21, 20},
+      {"a fractional gross", NetFromGross, 105.5, 101},
+      {"half a yen", NetFromGross, 0.5, 1},
+      {"a negative gross", NetFromGross, -20, -19},
+      {"a negative whole quotient", NetFromGross, -21, -20},
+      {"the top of the range", NetFromGross, DBL_MAX, std::floor(DBL_MAX / TaxFactor)},
   };
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.name);
-    EXPECT_EQ(GrossFromNet(row.in), row.out);
-  }
-}
-
-TEST(NetFromGross, CeilsTheQuotientUnlessItIsWhole) {
-  const Row rows[] = {
-      {"zero", 0, 0},
-      {"whole quotient is not raised", 21, 20},
-      {"just above", 22, 21},
-      {"hundred and five", 105, 100},
-      {"thousand and fifty", 1050, 1000},
-      {"thousand and fifty-one", 1051, 1001},
-      {"a million", 1000000, 952381},
-      {"no match", 20, 20},
-      {"half", 0.5, 1},
-      {"fractional gross", 105.5, 101},
-      {"minus one", -1, 0},
-      {"minus twenty", -20, -19},
-      {"minus twenty-one", -21, -20},
-  };
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.name);
-    EXPECT_EQ(NetFromGross(row.in), row.out);
-  }
-}
-
-TEST(GrossMatchesNet, ComparesWholeParts) {
-  EXPECT_TRUE(GrossMatchesNet(1000, 1050));
-  EXPECT_TRUE(GrossMatchesNet(100, 105.9));
-  EXPECT_FALSE(GrossMatchesNet(100, 104));
+  for (const auto& row : rows) EXPECT_EQ(row.rule(row.in), row.out) << row.name;
+  EXPECT_TRUE(GrossMatchesNet(100, 105.9)) << "the gross's whole part is compared";
+  EXPECT_FALSE(GrossMatchesNet(1, 0.5));
   EXPECT_FALSE(GrossMatchesNet(0, -1));
-  EXPECT_TRUE(GrossMatchesNet(-19, -20));
-}
-
-// Over every whole gross up to a million: the net found is the least that reaches it, and only
-// grosses leaving 20 on division by 21 have no net that gives them back.
-TEST(NetFromGross, EveryGrossUpToAMillion) {
-  for (int g = 0; g <= 1'000'000; ++g) {
-    const double gross = g;
-    const double net = NetFromGross(gross);
-    ASSERT_GE(GrossFromNet(net), gross) << g;
-    ASSERT_LT(GrossFromNet(net - 1), gross) << g;
-    ASSERT_EQ(GrossMatchesNet(net, gross), g % 21 != 20) << g;
+  for (const auto& fault : std::initializer_list<std::function<void()>>{
+           [] { GrossFromNet(DBL_MAX); }, [] { GrossMatchesNet(-DBL_MAX, 0); },
+           [] { NetFromGross(-HUGE_VAL); }, [] { GrossMatchesNet(1, std::nan("")); }}) {
+    EXPECT_THROW(fault(), ArithmeticError);
   }
 }
 
-TEST(Arithmetic, FaultsRaiseInsteadOfGivingNonFiniteResults) {
-  const double inf = std::numeric_limits<double>::infinity();
-  const double nan = std::numeric_limits<double>::quiet_NaN();
-  EXPECT_THROW(GrossFromNet(DBL_MAX), ArithmeticError);
-  EXPECT_THROW(GrossFromNet(-DBL_MAX), ArithmeticError);
-  EXPECT_THROW(GrossMatchesNet(DBL_MAX, 0), ArithmeticError);
-  EXPECT_THROW(GrossFromNet(inf), ArithmeticError);
-  EXPECT_THROW(NetFromGross(-inf), ArithmeticError);
-  EXPECT_THROW(NetFromGross(nan), ArithmeticError);
-  EXPECT_THROW(GrossMatchesNet(1, nan), ArithmeticError);
-  // The largest net that still has a finite gross, and the top of the range for the reverse rule.
-  EXPECT_TRUE(std::isfinite(GrossFromNet(DBL_MAX / TaxFactor)));
-  EXPECT_EQ(NetFromGross(DBL_MAX), std::floor(DBL_MAX / TaxFactor));
+// The net found is the least that reaches the gross, and only grosses that leave 20 on division
+// by 21 have no net that gives them back.
+TEST(Tax, EveryWholeGrossUpToAMillion) {
+  for (int g = 0; g <= 1'000'000; ++g) {
+    const double net = NetFromGross(g);
+    ASSERT_GE(GrossFromNet(net), g);
+    ASSERT_LT(GrossFromNet(net - 1), g);
+    ASSERT_EQ(GrossMatchesNet(net, g), g % 21 != 20) << g;
+  }
+}
+
+TEST(AmountFromText, ReadsWhatAJapaneseUserTypes) {
+  const struct {
+    std::u16string text;
+    double value;
+  } rows[] = {{u"1,000,000", 1e6},  {u"１，０５０．５", 1050.5},
+              {u"¥1,050", 1050},    {u"-￥3", -3},
+              {u"1050円", 1050},    {u"−20", -20},
+              {u"＋5", 5},          {u"－5", -5},
+              {u" \t1\u3000", 1},   {u".5", 0.5},
+              {u"105.", 105},       {u"1.05e3", 1050},
+              {u"1ｅ2", 100},       {u"1e-400", 0},
+              {u"0e99999999999", 0}};
+  for (const auto& row : rows) EXPECT_EQ(AmountFromText(row.text), row.value) << &row - rows;
+  EXPECT_EQ(AmountFromText(u"1.7976931348623157e308"), DBL_MAX);
+}
+
+TEST(AmountFromText, RejectsAnythingElseWithTheTextItCouldNotRead) {
+  for (const std::u16string text :
+       {u"",      u" \u3000", u"-",   u".",     u"¥",    u"abc",   u"12a",    u"inf",  u"nan",
+        u"0x10",  u"10 50",   u"--5", u"¥-5",   u"1,05", u"1,0,0", u"1,0000", u",100", u"100,",
+        u"0.1,0", u"1e",      u"1e+", u"1.2.3", u"一千", u"5円円", u"5 円"}) {
+    try {
+      AmountFromText(text);
+      ADD_FAILURE() << "accepted text of " << text.size() << " characters";
+    } catch (const ConversionError& error) {
+      EXPECT_EQ(error.text(), text);
+    }
+  }
+  for (const auto* text : {u"1e400", u"-1.8e308", u"1e99999999999999999999"}) {
+    EXPECT_THROW(AmountFromText(text), ArithmeticError);
+  }
+}
+
+TEST(TextFromAmount, ReadsBackToTheSameDouble) {
+  EXPECT_EQ(TextFromAmount(-0.0), u"0");
+  EXPECT_EQ(TextFromAmount(-952381), u"-952381");
+  EXPECT_EQ(TextFromAmount(999999999999999), u"999999999999999");
+  EXPECT_THROW(TextFromAmount(std::nan("")), ArithmeticError);
+  std::mt19937_64 random(20261206);
+  for (int i = 0; i < 200'000; ++i) {
+    for (const double value :
+         {std::bit_cast<double>(random()),
+          std::floor(std::ldexp(static_cast<double>(random() >> 11), -(i % 60)))}) {
+      if (!std::isfinite(value)) continue;
+      ASSERT_EQ(std::bit_cast<std::uint64_t>(AmountFromText(TextFromAmount(value))),
+                std::bit_cast<std::uint64_t>(value == 0 ? 0.0 : value));
+    }
+  }
 }
 
 }  // namespace

@@ -1,129 +1,132 @@
+// 10,000 seeded random user actions on the event layer, with a window that behaves as a toolkit
+// does, checked after every step against a model written from the rules.
 #include "window/event_layer.h"
 
 #include <gtest/gtest.h>
 
-#include <functional>
-#include <map>
-#include <stdexcept>
+#include <algorithm>
+#include <array>
+#include <random>
 #include <string>
 #include <vector>
 
+#include "tax/amount_text.h"
 #include "tax/errors.h"
+#include "tax/tax.h"
 
 namespace window {
 namespace {
 
 using enum Control;
+constexpr Control kControls[] = {Text1, Text2, Command1};
+std::mt19937 g_random(20261207);
 
-// A window that records what the layer does to it, and can echo focus arrivals as a toolkit does
-// while a box is open.
-class FakeWindow : public Form {
- public:
-  std::map<Control, std::u16string> texts{{Text1, u"0"}, {Text2, u"0"}};
+// Records what the layer does to it. Like a toolkit, it reports every focus move it is asked for,
+// and a box takes the focus away and gives it back while it is open.
+struct ToolkitWindow : Form {
+  std::array<std::u16string, 2> texts{u"0", u"0"};
   std::vector<std::u16string> boxes;
-  std::vector<Control> focus_put_on;
-  int reads = 0;
-  std::function<void()> while_box_open;
-  bool fail_reads = false;
+  Control focus = Text1;
+  EventLayer* layer = nullptr;
 
-  std::u16string Text(Control field) override {
-    ++reads;
-    if (fail_reads) throw std::runtime_error("control gone");
-    return texts[field];
+  std::u16string Text(Control field) override { return texts.at(static_cast<int>(field)); }
+  void SetText(Control field, std::u16string_view text) override {
+    texts.at(static_cast<int>(field)) = text;
   }
-  void SetText(Control field, std::u16string_view text) override { texts[field] = text; }
-  void SetFocus(Control control) override { focus_put_on.push_back(control); }
+  void SetFocus(Control control) override { layer->FocusArrived(focus = control); }
   void MessageBox(std::u16string_view prompt, BoxIcon icon) override {
-    boxes.push_back((icon == BoxIcon::Warning ? u"warning: " : u"") + std::u16string(prompt));
-    if (while_box_open) while_box_open();
+    boxes.emplace_back(icon == BoxIcon::Warning ? u"error" : prompt);
+    layer->FocusArrived(kControls[g_random() % 3]);
+    layer->FocusArrived(focus);
   }
 };
 
-class EventLayerTest : public ::testing::Test {
- protected:
-  EventLayerTest() { layer.Start(); }
+// Which routines a user action runs, in which order, and where an error stops it.
+struct Model {
+  std::array<std::u16string, 2> texts{u"0", u"0"};
+  int focus = 0;  // Text1, Text2, Command1
+  std::vector<std::u16string> boxes;
 
-  // The state a user sees after typing into the focused field.
-  void Type(std::u16string text) { window.texts[layer.focus()] = std::move(text); }
-  void Enter() { layer.KeyDown(layer.focus(), kEnterKey, false); }
-
-  FakeWindow window;
-  EventLayer layer{window};
+  static double Amount(const std::u16string& text) { return tax::AmountFromText(text); }
+  void Forward() { texts[1] = tax::TextFromAmount(tax::GrossFromNet(Amount(texts[0]))); }
+  void Reverse() {
+    const double gross = Amount(texts[1]);
+    texts[0] = tax::TextFromAmount(tax::NetFromGross(gross));
+    if (!tax::GrossMatchesNet(Amount(texts[0]), gross)) {
+      boxes.emplace_back(u"該当金額無");
+      Forward();
+    }
+  }
+  void Recalc(int control) { control == 0 ? Forward() : control == 1 ? Reverse() : void(); }
+  // The focus-lost routine to its end, then the focus-gained one; an error leaves the focus where
+  // it was, with a warning.
+  bool Move(int to) {
+    const int from = focus;
+    try {
+      if (to == from) return true;
+      Recalc(from);
+      focus = to;
+      Recalc(to);
+      return true;
+    } catch (const tax::Error&) {
+      focus = from;
+      boxes.emplace_back(u"error");
+      return false;
+    }
+  }
 };
 
-TEST_F(EventLayerTest, EnterRunsTheLostHandlerBeforeTheGainedOne) {
-  Type(u"20.7");
-  Enter();
-  // Forward first (21), then reverse from that gross (20); the other order would leave 20.7 alone.
-  EXPECT_EQ(window.texts[Text1], u"20");
-  EXPECT_EQ(window.texts[Text2], u"21");
-  EXPECT_EQ(layer.focus(), Text2);
-  EXPECT_EQ(window.focus_put_on, std::vector{Text2});
-  Enter();
-  EXPECT_EQ(layer.focus(), Command1);
-  Enter();  // the button has no key handler of its own: Enter on it is the toolkit's click
-  EXPECT_EQ(layer.focus(), Command1);
-  layer.Clicked(Command1);
-  EXPECT_EQ(layer.focus(), Text1);
-  EXPECT_TRUE(window.boxes.empty());
-}
-
-TEST_F(EventLayerTest, ArrivalsOnTheControlThatHasTheFocusRunNothing) {
-  const int reads = window.reads;
-  for (int i = 0; i < 3; ++i) layer.FocusArrived(Text1);  // activation, a popup, a box closing
-  EXPECT_EQ(window.reads, reads);
-  EXPECT_TRUE(window.focus_put_on.empty());
-}
-
-TEST_F(EventLayerTest, EchoesWhileABoxIsOpenAreIgnoredAndTheFocusIsPutBack) {
-  layer.FocusArrived(Text2);
-  Type(u"104");
-  // As the toolkit does: the box takes the focus from the control being entered and gives it back.
-  window.while_box_open = [this] {
-    layer.FocusArrived(Text1);
-    layer.FocusArrived(Command1);
-  };
-  layer.FocusArrived(Command1);
-  EXPECT_EQ(window.boxes, std::vector<std::u16string>{u"該当金額無"});
-  EXPECT_EQ(window.texts[Text1], u"100");
-  EXPECT_EQ(window.texts[Text2], u"105");
-  EXPECT_EQ(layer.focus(), Command1);
-  EXPECT_EQ(window.focus_put_on, std::vector{Command1});
-}
-
-TEST_F(EventLayerTest, AnErrorInTheGainedHandlerReturnsTheFocusToWhereItWas) {
-  layer.FocusArrived(Text2);
-  Enter();
-  ASSERT_EQ(layer.focus(), Command1);
-  window.texts[Text1] = u"1e400";
-  layer.Clicked(Command1);
-  EXPECT_EQ(window.boxes,
-            std::vector<std::u16string>{u"warning: 金額が大きすぎて計算できません。"});
-  EXPECT_EQ(layer.focus(), Command1);
-  EXPECT_EQ(window.focus_put_on.back(), Command1);
-}
-
-TEST_F(EventLayerTest, NoExceptionLeavesTheLayer) {
-  window.fail_reads = true;
-  EXPECT_NO_THROW(layer.FocusArrived(Text2));
-  EXPECT_EQ(window.boxes, std::vector<std::u16string>{u"warning: 計算できませんでした。"});
-  EXPECT_EQ(layer.focus(), Text1);
-}
-
-TEST(ErrorMessage, QuotesTheTextAndCutsItShort) {
-  const struct {
-    std::u16string text;
-    std::u16string message;
-  } rows[] = {
-      {u"", u"金額が入力されていません。"},
-      {u"abc", u"「abc」は金額として読めません。"},
-      {std::u16string(25, u'x'), u"「" + std::u16string(20, u'x') + u"…」は金額として読めません。"},
-      // A pair split at the cut is left out whole.
-      {std::u16string(19, u'x') + u"\U0001F600" + u"yyy",
-       u"「" + std::u16string(19, u'x') + u"…」は金額として読めません。"},
-  };
-  for (const auto& row : rows) {
-    EXPECT_EQ(ErrorMessage(tax::ConversionError(row.text)), row.message);
+TEST(EventLayer, RandomActionsFollowTheRules) {
+  std::vector<std::u16string> amounts{u""};
+  for (const char16_t c : std::u16string_view(
+           u"0|20|21|62|104|1050|-1|-20|20.7|0.5|105.0|1,000|１０５|¥2,000円|1e400|1.75e308|"
+           u"19.05|1e15|abc|1,05|９９９.９|123456789012345678")) {
+    c == u'|' ? amounts.emplace_back() : amounts.back() += c;
+  }
+  ToolkitWindow window;
+  EventLayer layer(window);
+  window.layer = &layer;
+  layer.Start();
+  Model model;
+  for (int step = 0; step < 10'000; ++step) {
+    const int from = model.focus;
+    const std::size_t boxes = model.boxes.size();
+    const int to = static_cast<int>(g_random() % 3);
+    switch (g_random() % 5) {
+      case 0:  // typing, sometimes an amount, sometimes not
+        if (from == 2) continue;
+        model.texts[from] = window.texts[from] =
+            to == 0 ? tax::TextFromAmount(static_cast<double>(g_random() % 3000))
+                    : amounts[g_random() % amounts.size()];
+        break;
+      case 1:  // Enter, which on the button is its click
+        from == 2 ? layer.Clicked(Command1) : layer.KeyDown(kControls[from], kEnterKey, to == 0);
+        model.Move((from + 1) % 3);
+        break;
+      case 2:  // Tab, Shift+Tab or a click: the toolkit moves its focus first
+        layer.FocusArrived(window.focus = kControls[to]);
+        // A click on the button is not also a click when the move opened a box.
+        if (model.Move(to) && to == 2 && g_random() % 2 == 0 && model.boxes.size() == boxes) {
+          layer.Clicked(Command1);
+          model.Move(0);
+        }
+        break;
+      default:  // another key, or switching to another window and back
+        layer.KeyDown(kControls[from], static_cast<KeyCode>(g_random() % kEnterKey), false);
+        layer.FocusArrived(kControls[from]);
+        break;
+    }
+    SCOPED_TRACE("step " + std::to_string(step));
+    ASSERT_EQ(window.texts, model.texts);
+    ASSERT_EQ(window.boxes, model.boxes);
+    ASSERT_EQ(layer.focus(), kControls[model.focus]);
+    ASSERT_EQ(window.focus, kControls[model.focus]);
+    // Unless an error stopped it, a move leaves two amounts that belong together.
+    if (model.focus != from && std::count(model.boxes.begin() + static_cast<std::ptrdiff_t>(boxes),
+                                          model.boxes.end(), u"error") == 0) {
+      ASSERT_TRUE(
+          tax::GrossMatchesNet(Model::Amount(model.texts[0]), Model::Amount(model.texts[1])));
+    }
   }
 }
 

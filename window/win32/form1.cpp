@@ -21,6 +21,13 @@ const wchar_t* Wide(const std::u16string& text) {
 
 int Scale(int pixels, UINT dpi) { return MulDiv(pixels, static_cast<int>(dpi), 96); }
 
+bool IsAllSelected(HWND edit) {
+  DWORD start = 0;
+  DWORD end = 0;
+  SendMessageW(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+  return start == 0 && static_cast<int>(end) == GetWindowTextLengthW(edit);
+}
+
 }  // namespace
 
 Win32Form1::Win32Form1(HINSTANCE instance) {
@@ -157,8 +164,12 @@ LRESULT Win32Form1::OnControlMessage(Control control, HWND hwnd, UINT message, W
       if (wparam == L'\r' || wparam == L'\n') return 0;  // a single-line edit would beep
       break;
     case WM_SETFOCUS: {
+      // Tab selects the whole field before it moves the focus there, and the handlers that run
+      // on the move may rewrite the field: the new amount is selected as the old one was.
+      const bool all_selected = control != Control::Command1 && IsAllSelected(hwnd);
       const LRESULT result = DefSubclassProc(hwnd, message, wparam, lparam);
       layer_.FocusArrived(control);
+      if (all_selected) SendMessageW(hwnd, EM_SETSEL, 0, -1);
       return result;
     }
     case WM_LBUTTONDOWN: {

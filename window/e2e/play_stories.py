@@ -1,0 +1,268 @@
+"""Plays the window's stories on a real window and reports each as passed, failed or skipped.
+
+x, wayland: the Linux program on a desktop of its own, driven by xdotool, or by wtype and a
+virtual pointer, and read through AT-SPI as a screen reader reads it, so that reading never moves
+the focus. wine: Mivo.exe's window, in the engine under Wine that PROGRAM names.
+
+Usage: play_stories.py x|wayland|wine PROGRAM STORIES SCREENSHOT [PART-OF-A-TITLE]"""
+
+import json
+import pathlib
+import re
+import subprocess
+import sys
+import time
+
+PLATFORM, PROGRAM, STORIES, SCREENSHOT, ONLY = (sys.argv[1:] + [""])[:5]
+NAMES = {"Text1": "税抜金額", "Text2": "税込金額", "Command1": "消費税計算機"}
+CLICK_AT = {"Text1": (20, 8), "Text2": (20, 24), "Command1": (20, 40)}  # in the window
+KEYS = {"Enter": "Return", "KeypadEnter": "KP_Enter", "Shift+Enter": "shift+Return", "Tab": "Tab",
+        "Shift+Tab": "shift+Tab", "Space": "space", "Delete": "Delete", "Escape": "Escape",
+        "select all": "ctrl+a"}
+
+
+def parse(path):
+    """[(title, [(line, [(verb, text or None)...] or None for a skip, expected)...])...]"""
+    stories = []
+    for number, line in enumerate(open(path, encoding="utf-8"), 1):
+        if (line := line.strip()).startswith("=="):
+            stories.append((line[2:].strip(), []))
+        elif skip := re.fullmatch(r"skip on (\w+): (.*)", line):
+            stories[-1][1].append((number, None, skip.groups()))
+        elif line and not line.startswith("#"):
+            actions, expected = line.split("=>")
+            actions = [re.fullmatch(r'(.*?)(?: "(.*)")?', a.strip()).groups()
+                       for a in re.findall(r'(?:[^,"]|"[^"]*")+', actions) if a.strip()]
+            expected = tuple(re.sub(r'^"(.*)"$', r"\1", part.strip()) for part in expected.split("|"))
+            stories[-1][1].append((number, actions, expected))
+    return stories
+
+
+def wait_for(condition, what, timeout=5.0):
+    deadline = time.monotonic() + timeout
+    while True:
+        try:
+            if value := condition():
+                return value
+        except Exception:  # an accessible object that went away while being read
+            pass
+        if time.monotonic() > deadline:
+            raise AssertionError(f"timed out waiting for {what}")
+        time.sleep(0.02)
+
+
+def run(*command):
+    return subprocess.run(command, check=True, capture_output=True, text=True).stdout
+
+
+class AtSpiWindow:
+    """The Linux program, read through AT-SPI; the desktops below give it keys and clicks."""
+    def __init__(self):
+        self.process = subprocess.Popen([PROGRAM], stderr=subprocess.DEVNULL)
+        bus = pyatspi.Registry.getDesktop(0)
+        self.app = wait_for(lambda: [a for a in bus if a and a.get_process_id() == self.process.pid],
+                            "the program on the accessibility bus")[0]
+        self.app.set_cache_mask(Atspi.Cache.NONE)
+        self.controls = {c: wait_for(lambda n=n: self.find(lambda a: a.name == n), c)[0]
+                         for c, n in NAMES.items()}
+
+    def find(self, predicate, node=None):
+        node = node or self.app
+        found = [node] if predicate(node) else []
+        for child in filter(None, (node.getChildAtIndex(i) for i in range(node.childCount))):
+            found += self.find(predicate, child)
+        return found
+
+    def showing(self, role, node=None):
+        return self.find(lambda a: a.getRole() == role and a.getState().contains(pyatspi.STATE_SHOWING), node)
+
+    def state(self):
+        """The net text, the gross text, and the control with the focus or the open box."""
+        texts = tuple(self.controls[c].queryText().getText(0, -1) for c in ("Text1", "Text2"))
+        if box := self.showing(pyatspi.ROLE_ALERT):
+            text = " ".join(label.name for label in self.showing(pyatspi.ROLE_LABEL, box[0]))
+            kind = "warning" if self.showing(pyatspi.ROLE_IMAGE, box[0]) else "box"
+            buttons = len(self.showing(pyatspi.ROLE_PUSH_BUTTON, box[0]))
+            if (box[0].name, buttons) != ("Mivo", 1):
+                kind = f"a box titled {box[0].name} with {buttons} buttons:"
+            return texts + (f'{kind} "{text}"',)
+        return texts + (next((c for c, a in self.controls.items()
+                              if a.getState().contains(pyatspi.STATE_FOCUSED)), "nothing"),)
+
+    def act(self, verb, text):
+        if verb == "type":
+            self.type(text)
+        elif verb.startswith("click "):
+            self.click(verb[6:])
+        elif verb == "ok":
+            self.key("Enter")
+            wait_for(lambda: not self.showing(pyatspi.ROLE_ALERT), "the box to close")
+        elif verb == "menu":
+            self.click(self.state()[2], button=3)
+            wait_for(self.menu_open, "the menu")
+            self.key("Escape")
+        elif verb == "away":
+            other = type(self)()
+            try:
+                wait_for(lambda: self.state()[2] == "nothing", "the other window to take the focus")
+            finally:
+                other.process.terminate()
+            self.activate()
+        else:
+            self.key(verb)
+
+    def close(self):
+        self.screenshot()
+        self.process.terminate()
+        self.process.wait(5)
+
+
+class X(AtSpiWindow):
+    def __init__(self):
+        super().__init__()
+        self.window = wait_for(lambda: run("xdotool", "search", "--all", "--onlyvisible", "--pid",
+                                           str(self.process.pid), "--name", "^Mivo$").split(), "the window")[0]
+
+    @staticmethod
+    def prepare(stories):
+        """xdotool garbles characters that are not on the keyboard: give each a spare key first."""
+        spare = re.findall(r"^keycode +(\d+) =\s*$", run("xmodmap", "-pke"), re.M)
+        wanted = {c for _, steps in stories for _, actions, _ in steps for verb, text in actions or []
+                  if verb == "type" for c in text if ord(c) > 127}
+        for c, code in zip(sorted(wanted), reversed(spare)):
+            run("xmodmap", "-e", f"keycode {code} = U{ord(c):04X}")
+
+    def key(self, name):
+        run("xdotool", "key", "--delay", "20", KEYS[name])
+
+    def type(self, text):
+        for plain, other in re.findall(r"([\x00-\x7f]*)([^\x00-\x7f]?)", text):
+            run("xdotool", "type", "--delay", "20", "--", plain)
+            if other:
+                run("xdotool", "key", f"U{ord(other):04X}")
+
+    def click(self, control, button=1):
+        x, y = CLICK_AT[control]
+        run("xdotool", "mousemove", "--window", self.window, str(x), str(y), "click", str(button))
+
+    def menu_open(self):  # Qt's menus are not on the accessibility bus
+        return len(run("xdotool", "search", "--all", "--onlyvisible", "--pid", str(self.process.pid),
+                       "--name", "").split()) > 1
+
+    def activate(self):
+        run("xdotool", "windowactivate", "--sync", self.window)
+
+    def screenshot(self):
+        run("import", "-window", "root", SCREENSHOT)
+
+
+class Wayland(AtSpiWindow):
+    @staticmethod
+    def prepare(stories):
+        pass  # wtype sends a keymap of its own with whatever it types
+
+    def key(self, name):
+        *modifiers, key = KEYS[name].split("+")
+        run("wtype", *(a for m in modifiers for a in ("-M", m)), "-k", key,
+            *(a for m in modifiers for a in ("-m", m)))
+
+    def type(self, text):
+        run("wtype", "--", text)
+
+    def click(self, control, button=1):
+        def nodes(node):
+            yield node
+            for child in node["nodes"] + node["floating_nodes"]:
+                yield from nodes(child)
+        window = next(n for n in nodes(json.loads(run("swaymsg", "-t", "get_tree")))
+                      if n.get("pid") == self.process.pid)
+        x, y = (window["rect"][k] + window["window_rect"][k] + CLICK_AT[control][i] for i, k in enumerate("xy"))
+        pointer, code = "/usr/lib/wlroots/virtual-pointer", str(0x10F + button)  # BTN_LEFT, BTN_RIGHT
+        run(pointer, "absolute", str(x), str(y), "640", "480")
+        run(pointer, "button", code, "press")
+        run(pointer, "button", code, "release")
+
+    def menu_open(self):
+        return True
+
+    def activate(self):
+        run("swaymsg", f"[pid={self.process.pid}]", "focus")
+
+    def screenshot(self):
+        run("grim", SCREENSHOT)
+
+
+class Wine:
+    """Mivo.exe's window in its engine, which performs each action to its end and keeps what each
+    box showed until it is asked what the window shows."""
+    engine = None
+
+    def __init__(self):
+        wine_run = pathlib.Path(__file__).resolve().parents[2] / "scripts" / "wine-run"
+        Wine.engine = Wine.engine or subprocess.Popen([wine_run, PROGRAM], stdin=subprocess.PIPE,
+                                                      stdout=subprocess.PIPE, text=True, encoding="utf-8")
+        self.act("start", None)
+
+    @staticmethod
+    def prepare(stories):
+        pass
+
+    def ask(self, line):
+        print(line, file=Wine.engine.stdin, flush=True)
+        return Wine.engine.stdout.readline().rstrip("\n")
+
+    def act(self, verb, text):
+        self.shown = None
+        if self.ask(verb if text is None else f"{verb} {text}") != "done":
+            raise AssertionError(f"Mivo.exe's window cannot {verb}")
+
+    def state(self):
+        self.shown = self.shown or tuple(self.ask("state").split("\t"))
+        return self.shown
+
+    def close(self):
+        pass
+
+
+WINDOW = {"x": X, "wayland": Wayland, "wine": Wine}[PLATFORM]
+if PLATFORM != "wine":
+    import pyatspi
+    from gi.repository import Atspi
+
+
+def play(steps):
+    """Returns None when the story passed, or else what happened."""
+    window, number = WINDOW(), 0
+    try:
+        for number, actions, expected in steps:
+            if actions is None:
+                if expected[0] == PLATFORM:
+                    return f"SKIP on {PLATFORM}: {expected[1]} (line {number})"
+                continue
+            for verb, text in actions:
+                window.act(verb, text)
+            try:
+                wait_for(lambda: window.state() == expected, "")
+            except AssertionError:
+                return f"FAIL line {number}: expected {' | '.join(expected)}, found {' | '.join(window.state())}"
+        return None
+    except Exception as error:  # a step that could not be played, or a window that went away
+        return f"FAIL line {number}: {error}"
+    finally:
+        window.close()
+
+
+def main():
+    stories = [s for s in parse(STORIES) if ONLY in s[0]]
+    WINDOW.prepare(stories)
+    counts = {"PASS": 0, "FAIL": 0, "SKIP": 0}
+    for title, steps in stories:
+        outcome = play(steps) or "PASS"
+        counts[outcome[:4]] += 1
+        print(f"{outcome[:4]} {title}" + (f":{outcome[4:]}" if outcome[4:] else ""), flush=True)
+    print(f"{PLATFORM}: {counts['PASS']} passed, {counts['FAIL']} failed, {counts['SKIP']} skipped")
+    return 1 if counts["FAIL"] or not counts["PASS"] else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
