@@ -23,6 +23,34 @@ start_xvfb() {
   for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.05; done
 }
 
+# A headless sway (the Wayland compositor of the wlroots family) in a runtime folder of its own,
+# with one virtual keyboard kept for the whole session: the seat has a keyboard only while some
+# client provides one, and Qt deactivates the window when the last goes. sway refuses to run as
+# root: see run_unprivileged.
+start_sway() {
+  export XDG_RUNTIME_DIR
+  XDG_RUNTIME_DIR=$(mktemp -d)
+  printf 'output HEADLESS-1 resolution %s\nxwayland disable\n' "$1" >"$XDG_RUNTIME_DIR/sway.conf"
+  WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
+    sway -c "$XDG_RUNTIME_DIR/sway.conf" >"$XDG_RUNTIME_DIR/sway.log" 2>&1 &
+  desktop_pids+=($!)
+  for _ in $(seq 100); do ls "$XDG_RUNTIME_DIR"/sway-ipc.*.sock >/dev/null 2>&1 && break; sleep 0.05; done
+  export SWAYSOCK WAYLAND_DISPLAY=wayland-1 QT_QPA_PLATFORM=wayland
+  SWAYSOCK=$(echo "$XDG_RUNTIME_DIR"/sway-ipc.*.sock)
+  unset DISPLAY
+  wtype -s 86400000 &
+  desktop_pids+=($!)
+}
+
+# Runs the command as an unprivileged user with a home of its own, if the caller is root.
+run_unprivileged() {
+  if [ "$(id -u)" -ne 0 ]; then "$@"; return; fi
+  local home
+  home=$(mktemp -d)
+  chown nobody:nogroup "$home"
+  setpriv --reuid=nobody --regid=nogroup --clear-groups env HOME="$home" "$@"
+}
+
 # A session bus of its own, or Qt starts one that outlives the caller.
 start_session_bus() {
   eval "$(dbus-launch --sh-syntax)"

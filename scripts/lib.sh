@@ -3,13 +3,14 @@ set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
 # Debian packages the program needs to build and show its window.
-BUILD_PACKAGES=(g++ cmake ninja-build qt6-base-dev qt6-translations-l10n fonts-ipafont-gothic)
-# And those its tests need: the end-to-end test runs the program on its own X server, D-Bus
-# session, AT-SPI bus and window manager, drives it with xdotool and reads it through AT-SPI; the
-# identity tests compile the Windows version record, validate the desktop files and build the
-# Debian package.
-TEST_PACKAGES=(googletest libgtest-dev xvfb x11-utils openbox xdotool dbus-x11 at-spi2-core
-  python3-pyatspi x11-xserver-utils imagemagick binutils-mingw-w64-x86-64 desktop-file-utils appstream dpkg-dev file)
+BUILD_PACKAGES=(g++ cmake ninja-build qt6-base-dev qt6-wayland qt6-translations-l10n fonts-ipafont-gothic)
+# And those its tests need: the stories run the program on its own X server and window manager,
+# driven by xdotool, and on its own headless sway, driven by wtype and a virtual pointer built
+# here, each with its own D-Bus session and AT-SPI bus; the identity tests compile the Windows
+# version record, validate the desktop files and build the Debian package.
+TEST_PACKAGES=(googletest libgtest-dev xvfb x11-utils x11-xserver-utils openbox xdotool dbus-x11
+  at-spi2-core python3-pyatspi imagemagick sway wtype grim libwayland-dev pkgconf
+  binutils-mingw-w64-x86-64 desktop-file-utils appstream dpkg-dev file)
 # And those that make Mivo.exe and run its tests under Wine.
 WINDOWS_PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest
   wine64 wine)

@@ -159,7 +159,16 @@ class X(AtSpiWindow):
 class Wayland(AtSpiWindow):
     @staticmethod
     def prepare(stories):
-        pass  # wtype sends a keymap of its own with whatever it types
+        """wtype sends a keymap of its own with whatever it types; the mouse is made before any window,
+        which would otherwise learn of it too late for the first click."""
+        Wayland.pointer = subprocess.Popen([pathlib.Path(PROGRAM).parent / "virtual_pointer"],
+                                           stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
+        Wayland.point("move 0 0 640 480")
+
+    @staticmethod
+    def point(command):
+        print(command, file=Wayland.pointer.stdin, flush=True)
+        assert Wayland.pointer.stdout.readline() == "done\n", "the virtual pointer went away"
 
     def key(self, name):
         *modifiers, key = KEYS[name].split("+")
@@ -177,10 +186,10 @@ class Wayland(AtSpiWindow):
         window = next(n for n in nodes(json.loads(run("swaymsg", "-t", "get_tree")))
                       if n.get("pid") == self.process.pid)
         x, y = (window["rect"][k] + window["window_rect"][k] + CLICK_AT[control][i] for i, k in enumerate("xy"))
-        pointer, code = "/usr/lib/wlroots/virtual-pointer", str(0x10F + button)  # BTN_LEFT, BTN_RIGHT
-        run(pointer, "absolute", str(x), str(y), "640", "480")
-        run(pointer, "button", code, "press")
-        run(pointer, "button", code, "release")
+        # From outside the window, so that the window always learns that the pointer entered it.
+        button = 0x110 if button == 1 else 0x111  # BTN_LEFT, BTN_RIGHT
+        for command in ("move 0 0 640 480", f"move {x} {y} 640 480", f"click {button}"):
+            Wayland.point(command)
 
     def menu_open(self):
         return True

@@ -5,30 +5,8 @@
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QTranslator>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 
 namespace window {
-namespace {
-
-bool IsSet(const char* variable) {
-  const char* value = std::getenv(variable);
-  return value != nullptr && *value != '\0';
-}
-
-}  // namespace
-
-bool HasDisplay(int argc, char** argv) {
-  if (IsSet("DISPLAY") || IsSet("WAYLAND_DISPLAY") || IsSet("QT_QPA_PLATFORM")) return true;
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "-platform") == 0) return true;
-  }
-  std::fputs(
-      "mivo: no display to show the window on (neither DISPLAY nor WAYLAND_DISPLAY is set)\n",
-      stderr);
-  return false;
-}
 
 void SetUpApplication(QApplication& app) {
   QApplication::setApplicationName(QStringLiteral("Mivo"));
