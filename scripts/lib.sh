@@ -13,7 +13,7 @@ TEST_PACKAGES=(googletest libgtest-dev xvfb x11-utils x11-xserver-utils openbox 
   binutils-mingw-w64-x86-64 desktop-file-utils appstream dpkg-dev file)
 # And those that make Mivo.exe and run its tests under Wine.
 WINDOWS_PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest
-  wine64 wine)
+  wine64 wine wixl)
 
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi

@@ -161,6 +161,21 @@ bool Act(const std::wstring& verb, const std::wstring& text) {
     DestroyWindow(other);
     Pump();
     return left;
+  } else if (verb == L"launch") {  // another program, until it shows a window titled Mivo
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    std::wstring command = L"\"" + text + L"\"";
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+      return false;
+    }
+    HWND shown = nullptr;
+    for (int i = 0; i < 100 && (shown = FindWindowW(nullptr, L"Mivo")) == nullptr; ++i) Sleep(50);
+    TerminateProcess(process.hProcess, 0);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return shown != nullptr;
   } else if (verb == L"start") {
     g_form.reset();
     g_form = std::make_unique<Win32Form1>(GetModuleHandleW(nullptr));
@@ -195,7 +210,7 @@ int main() {
                     shown[2].c_str());
     } else {
       const bool done =
-          (line == L"start" || g_form) &&
+          (line == L"start" || line.rfind(L"launch ", 0) == 0 || g_form) &&
           Act(line.substr(0, space), space == std::wstring::npos ? L"" : line.substr(space + 1));
       std::fputws(done ? L"done\n" : L"cannot\n", stdout);
     }
