@@ -42,6 +42,23 @@ start_sway() {
   desktop_pids+=($!)
 }
 
+# ibus with mozc, which starts in Japanese input, for the programs started with QT_IM_MODULE=ibus.
+# Its settings live in a folder of their own. mozc refuses to run as root: see run_unprivileged.
+start_input_method() {
+  export XDG_CONFIG_HOME
+  XDG_CONFIG_HOME=$(mktemp -d)
+  mkdir "$XDG_CONFIG_HOME/mozc"
+  printf 'engines { name: "mozc-jp" longname: "Mozc" layout: "default" rank: 80 }\n%s\n' \
+    'active_on_launch: True' >"$XDG_CONFIG_HOME/mozc/ibus_config.textproto"
+  /usr/lib/mozc/mozc_server &
+  desktop_pids+=($!)
+  ibus-daemon --panel=disable --config=/usr/libexec/ibus-memconf --replace --xim >/dev/null 2>&1 &
+  desktop_pids+=($!)
+  for _ in $(seq 100); do ibus engine mozc-jp 2>/dev/null && break; sleep 0.05; done
+  export IBUS_ADDRESS  # where it is, whichever display the caller names later
+  IBUS_ADDRESS=$(ibus address)
+}
+
 # Runs the command as an unprivileged user with a home of its own, if the caller is root.
 run_unprivileged() {
   if [ "$(id -u)" -ne 0 ]; then "$@"; return; fi

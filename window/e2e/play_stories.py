@@ -7,6 +7,7 @@ the focus. wine: Mivo.exe's window, in the engine under Wine that PROGRAM names.
 Usage: play_stories.py x|wayland|wine PROGRAM STORIES SCREENSHOT [PART-OF-A-TITLE]"""
 
 import json
+import os
 import pathlib
 import re
 import subprocess
@@ -56,15 +57,27 @@ def run(*command):
 
 
 class AtSpiWindow:
-    """The Linux program, read through AT-SPI; the desktops below give it keys and clicks."""
-    def __init__(self):
-        self.process = subprocess.Popen([PROGRAM], stderr=subprocess.DEVNULL)
+    """The Linux program, read through AT-SPI; the desktops below give it keys and clicks. With an
+    input method, typing composes Japanese, as a user with it switched on does."""
+    def __init__(self, input_method=False):
+        environment = dict(os.environ, QT_IM_MODULE="ibus") if input_method else None
+        focused_before = input_method and self.input_context()
+        self.process = subprocess.Popen([PROGRAM], stderr=subprocess.DEVNULL, env=environment)
         bus = pyatspi.Registry.getDesktop(0)
         self.app = wait_for(lambda: [a for a in bus if a and a.get_process_id() == self.process.pid],
                             "the program on the accessibility bus")[0]
         self.app.set_cache_mask(Atspi.Cache.NONE)
         self.controls = {c: wait_for(lambda n=n: self.find(lambda a: a.name == n), c)[0]
                          for c, n in NAMES.items()}
+        if input_method:  # keys typed before the program has its input context would not compose
+            wait_for(lambda: self.input_context() != focused_before, "the input method")
+
+    @staticmethod
+    def input_context():
+        """The input context of ibus that has the focus."""
+        return run("gdbus", "call", "--address", run("ibus", "address").strip(), "--dest", "org.freedesktop.IBus",
+                   "--object-path", "/org/freedesktop/IBus", "--method", "org.freedesktop.DBus.Properties.Get",
+                   "org.freedesktop.IBus", "CurrentInputContext")
 
     def find(self, predicate, node=None):
         node = node or self.app
@@ -90,7 +103,7 @@ class AtSpiWindow:
                               if a.getState().contains(pyatspi.STATE_FOCUSED)), "nothing"),)
 
     def act(self, verb, text):
-        if verb == "type":
+        if verb in ("type", "compose"):
             self.type(text)
         elif verb.startswith("click "):
             self.click(verb[6:])
@@ -118,8 +131,8 @@ class AtSpiWindow:
 
 
 class X(AtSpiWindow):
-    def __init__(self):
-        super().__init__()
+    def __init__(self, input_method=False):
+        super().__init__(input_method)
         self.window = wait_for(lambda: run("xdotool", "search", "--all", "--onlyvisible", "--pid",
                                            str(self.process.pid), "--name", "^Mivo$").split(), "the window")[0]
 
@@ -206,7 +219,7 @@ class Wine:
     box showed until it is asked what the window shows."""
     engine = None
 
-    def __init__(self):
+    def __init__(self, input_method=False):
         wine_run = pathlib.Path(__file__).resolve().parents[2] / "scripts" / "wine-run"
         Wine.engine = Wine.engine or subprocess.Popen([wine_run, PROGRAM], stdin=subprocess.PIPE,
                                                       stdout=subprocess.PIPE, text=True, encoding="utf-8")
@@ -241,7 +254,7 @@ if PLATFORM != "wine":
 
 def play(steps):
     """Returns None when the story passed, or else what happened."""
-    window, number = WINDOW(), 0
+    window, number = WINDOW(any(verb == "compose" for _, a, _ in steps for verb, _ in a or [])), 0
     try:
         for number, actions, expected in steps:
             if actions is None:

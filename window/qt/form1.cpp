@@ -1,6 +1,8 @@
 #include "window/qt/form1.h"
 
 #include <QApplication>
+#include <QInputMethod>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -69,7 +71,10 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::FocusIn:
       layer_.FocusArrived(control);
       break;
+    case QEvent::InputMethod:
+      return OnInputMethod(control, static_cast<QInputMethodEvent*>(event));
     case QEvent::KeyPress: {
+      committed_.clear();
       const auto* key = static_cast<QKeyEvent*>(event);
       const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
       // Outside a dialog Qt's button ignores Enter; a Windows button clicks on it.
@@ -89,6 +94,37 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
       break;
   }
   return false;
+}
+
+// Qt commits a composition itself when the focus leaves its field, and then ibus commits it again,
+// into the field that the focus went to; a composition begun over a selected text removes that
+// text, which a cancelled composition would leave removed. Enter, Escape, Tab and the other keys
+// that a composition takes are the input method's and never reach the window.
+bool Form1::OnInputMethod(Control field, QInputMethodEvent* event) {
+  QLineEdit* const line = FieldOf(field);
+  const bool ends = event->preeditString().isEmpty();
+  if (!composition_ || composition_->field != field) {
+    if (ends) {  // a commit with no composition of its own: the same text again is an echo
+      const bool echo = !event->commitString().isEmpty() && event->commitString() == committed_;
+      if (echo) committed_.clear();
+      return echo;
+    }
+    composition_ = {field, line->text(), line->selectionStart(), line->selectionLength()};
+    return false;
+  }
+  if (!ends) return false;
+  const Composition before = *std::exchange(composition_, std::nullopt);
+  if (!event->commitString().isEmpty()) {
+    committed_ = event->commitString();
+    return false;
+  }
+  // Cancelled. Qt's ibus support would still commit it when the focus moves, unless reset.
+  QCoreApplication::sendEvent(line, event);
+  QGuiApplication::inputMethod()->reset();
+  line->setText(before.text);
+  if (before.selection_start >= 0)
+    line->setSelection(before.selection_start, before.selection_length);
+  return true;
 }
 
 std::array<QWidget*, 3> Form1::Controls() const { return {text1_, text2_, command1_}; }

@@ -1,10 +1,13 @@
 #pragma once
 
+#include <QString>
 #include <QWidget>
 #include <array>
+#include <optional>
 
 #include "window/event_layer.h"
 
+class QInputMethodEvent;
 class QLineEdit;
 class QPushButton;
 
@@ -17,7 +20,9 @@ namespace window {
 //   key press on a control              -> EventLayer::KeyDown (Return and keypad Enter are 13)
 //   the button's clicked signal         -> EventLayer::Clicked
 //
-// Focus-out events are not used: the layer knows which control it is leaving.
+// Focus-out events are not used: the layer knows which control it is leaving. What an input
+// method composes reaches a field as input-method events, which are looked at here only so that
+// no composition is lost or lands twice (see OnInputMethod).
 class Form1 final : public QWidget, private Form {
  public:
   Form1();
@@ -27,6 +32,7 @@ class Form1 final : public QWidget, private Form {
 
  private:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  bool OnInputMethod(Control field, QInputMethodEvent* event);
   std::array<QWidget*, 3> Controls() const;
   Control ControlOf(const QObject* widget) const;
   QWidget* WidgetOf(Control control) const;
@@ -43,6 +49,16 @@ class Form1 final : public QWidget, private Form {
   EventLayer layer_{*this};
   // Set when a box opens while a mouse button is held: the press that opened it is dropped.
   bool press_interrupted_ = false;
+  // The field being composed in, and its text and selection before the composition began.
+  struct Composition {
+    Control field;
+    QString text;
+    int selection_start;
+    int selection_length;
+  };
+  std::optional<Composition> composition_;
+  // The last composition committed, until a key is pressed: the input method may send it again.
+  QString committed_;
 };
 
 }  // namespace window

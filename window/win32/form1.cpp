@@ -1,6 +1,7 @@
 #include "window/win32/form1.h"
 
 #include <commctrl.h>
+#include <imm.h>
 
 #include <string>
 
@@ -152,6 +153,12 @@ LRESULT Win32Form1::OnControlMessage(Control control, HWND hwnd, UINT message, W
       }
       return code;
     }
+    // Input methods: the edit control keeps a composition out of its text, and takes in only what
+    // is committed (WM_IME_COMPOSITION with GCS_RESULTSTR, then WM_IME_ENDCOMPOSITION), so no
+    // handler ever reads half an amount. The keys that the input method takes while composing
+    // (Enter to commit, Escape to cancel, Tab, Space) come here as VK_PROCESSKEY, to which no
+    // handler is bound: the Enter that commits does not also move the focus. What the edit does
+    // not do is commit a composition when the focus leaves it: see WM_KILLFOCUS.
     case WM_KEYDOWN:
       // A Windows button clicks on Enter only inside a dialog.
       if (control == Control::Command1 && wparam == VK_RETURN) {
@@ -162,6 +169,15 @@ LRESULT Win32Form1::OnControlMessage(Control control, HWND hwnd, UINT message, W
       break;
     case WM_CHAR:
       if (wparam == L'\r' || wparam == L'\n') return 0;  // a single-line edit would beep
+      break;
+    case WM_KILLFOCUS:
+      // Committed into the field it was typed in before the focus arrives elsewhere, where the
+      // handler of the field left reads it; else the input method might cancel it, or finish it
+      // in the next field.
+      if (const HIMC context = ImmGetContext(hwnd)) {
+        ImmNotifyIME(context, NI_COMPOSITIONSTR, CPS_COMPLETE, 0);
+        ImmReleaseContext(hwnd, context);
+      }
       break;
     case WM_SETFOCUS: {
       // Tab selects the whole field before it moves the focus there, and the handlers that run
