@@ -76,13 +76,11 @@ bool ChooseDisplay(int argc, char** argv) {
   bool reachable = true;
   if (platform.rfind("wayland", 0) == 0) {
     reachable = wayland_answers;
-  } else if (platform.rfind("xcb", 0) == 0) {
-    reachable = x_answers;
-  } else if (platform.empty() && x_answers != wayland_answers) {
-    // Qt would try the one that is not there first, or alone, and abort.
-    setenv("QT_QPA_PLATFORM", x_answers ? "xcb" : "wayland", 1);
+  } else if (platform.rfind("xcb", 0) == 0 || (platform.empty() && x_answers == wayland_answers)) {
+    reachable = x_answers;  // both or neither, when the platform is left to Qt
   } else if (platform.empty()) {
-    reachable = x_answers;
+    // Qt would try the one that does not answer first, or alone, and abort.
+    setenv("QT_QPA_PLATFORM", x_answers ? "xcb" : "wayland", 1);
   }
   if (reachable) return true;
   if (x.empty() && wayland.empty()) {
