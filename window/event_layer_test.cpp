@@ -29,9 +29,9 @@ struct ToolkitWindow : Form {
   Control focus = Text1;
   EventLayer* layer = nullptr;
 
-  std::u16string Text(Control field) override { return texts.at(static_cast<int>(field)); }
+  std::u16string Text(Control field) override { return texts.at(static_cast<std::size_t>(field)); }
   void SetText(Control field, std::u16string_view text) override {
-    texts.at(static_cast<int>(field)) = text;
+    texts.at(static_cast<std::size_t>(field)) = text;
   }
   void SetFocus(Control control) override { layer->FocusArrived(focus = control); }
   void MessageBox(std::u16string_view prompt, BoxIcon icon) override {
@@ -44,7 +44,7 @@ struct ToolkitWindow : Form {
 // Which routines a user action runs, in which order, and where an error stops it.
 struct Model {
   std::array<std::u16string, 2> texts{u"0", u"0"};
-  int focus = 0;  // Text1, Text2, Command1
+  std::size_t focus = 0;  // Text1, Text2, Command1
   std::vector<std::u16string> boxes;
 
   static double Amount(const std::u16string& text) { return tax::AmountFromText(text); }
@@ -57,11 +57,11 @@ struct Model {
       Forward();
     }
   }
-  void Recalc(int control) { control == 0 ? Forward() : control == 1 ? Reverse() : void(); }
+  void Recalc(std::size_t control) { control == 0 ? Forward() : control == 1 ? Reverse() : void(); }
   // The focus-lost routine to its end, then the focus-gained one; an error leaves the focus where
   // it was, with a warning.
-  bool Move(int to) {
-    const int from = focus;
+  bool Move(std::size_t to) {
+    const std::size_t from = focus;
     try {
       if (to == from) return true;
       Recalc(from);
@@ -89,9 +89,9 @@ TEST(EventLayer, RandomActionsFollowTheRules) {
   layer.Start();
   Model model;
   for (int step = 0; step < 10'000; ++step) {
-    const int from = model.focus;
+    const std::size_t from = model.focus;
     const std::size_t boxes = model.boxes.size();
-    const int to = static_cast<int>(g_random() % 3);
+    const std::size_t to = g_random() % 3;
     switch (g_random() % 5) {
       case 0:  // typing, sometimes an amount, sometimes not
         if (from == 2) continue;
