@@ -99,6 +99,8 @@ class AtSpiWindow:
             if (box[0].name, buttons) != ("Mivo", 1):
                 kind = f"a box titled {box[0].name} with {buttons} buttons:"
             return texts + (f'{kind} "{text}"',)
+        if self.controls["Command1"].getState().contains(pyatspi.STATE_PRESSED):
+            return texts + ("Command1 held down",)
         return texts + (next((c for c, a in self.controls.items()
                               if a.getState().contains(pyatspi.STATE_FOCUSED)), "nothing"),)
 

@@ -190,11 +190,13 @@ LRESULT Win32Form1::OnControlMessage(Control control, HWND hwnd, UINT message, W
     }
     case WM_LBUTTONDOWN: {
       // A press whose focus move opened a box is over: its release must not click the button
-      // or go on selecting in an edit.
+      // or go on selecting in an edit, and the button must not stay pushed in.
       const int boxes = layer_.boxes_shown();
       const LRESULT result = DefSubclassProc(hwnd, message, wparam, lparam);
       press_interrupted_ = boxes != layer_.boxes_shown();
       if (press_interrupted_ && GetCapture() == hwnd) ReleaseCapture();
+      if (press_interrupted_ && control == Control::Command1)
+        SendMessageW(hwnd, BM_SETSTATE, FALSE, 0);
       return result;
     }
     case WM_LBUTTONUP:

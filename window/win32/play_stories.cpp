@@ -38,6 +38,9 @@ Shown Now() {
   for (int i = 0; i < 3; ++i) {
     if (GetFocus() == ControlWindow(i)) where = kControls[i];
   }
+  if ((SendMessageW(ControlWindow(2), BM_GETSTATE, 0, 0) & BST_PUSHED) != 0) {
+    where = L"Command1 held down";
+  }
   return {WindowText(ControlWindow(0)), WindowText(ControlWindow(1)), where};
 }
 
