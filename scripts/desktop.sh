@@ -2,6 +2,7 @@
 # request a session bus and openbox. Everything started here is stopped when the caller exits.
 desktop_pids=()
 desktop_display_file=$(mktemp)
+desktop_folders=()  # removed with the desktop
 
 stop_desktop() {
   local pid
@@ -10,7 +11,7 @@ stop_desktop() {
     for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.05; done
     kill -9 "$pid" 2>/dev/null || true
   done
-  rm -f "$desktop_display_file"
+  rm -rf "$desktop_display_file" "${desktop_folders[@]}"
 }
 trap stop_desktop EXIT
 
@@ -30,6 +31,7 @@ start_xvfb() {
 start_sway() {
   export XDG_RUNTIME_DIR
   XDG_RUNTIME_DIR=$(mktemp -d)
+  desktop_folders+=("$XDG_RUNTIME_DIR")
   printf 'output HEADLESS-1 resolution %s\nxwayland disable\n' "$1" >"$XDG_RUNTIME_DIR/sway.conf"
   WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
     sway -c "$XDG_RUNTIME_DIR/sway.conf" >"$XDG_RUNTIME_DIR/sway.log" 2>&1 &
@@ -47,6 +49,7 @@ start_sway() {
 start_input_method() {
   export XDG_CONFIG_HOME
   XDG_CONFIG_HOME=$(mktemp -d)
+  desktop_folders+=("$XDG_CONFIG_HOME")
   mkdir "$XDG_CONFIG_HOME/mozc"
   printf 'engines { name: "mozc-jp" longname: "Mozc" layout: "default" rank: 80 }\n%s\n' \
     'active_on_launch: True' >"$XDG_CONFIG_HOME/mozc/ibus_config.textproto"
@@ -64,6 +67,7 @@ run_unprivileged() {
   if [ "$(id -u)" -ne 0 ]; then "$@"; return; fi
   local home
   home=$(mktemp -d)
+  desktop_folders+=("$home")
   chown nobody:nogroup "$home"
   setpriv --reuid=nobody --regid=nogroup --clear-groups env HOME="$home" "$@"
 }

@@ -126,6 +126,9 @@ class AtSpiWindow:
         else:
             self.key(verb)
 
+    def menu_open(self):  # Qt's menus are not on the accessibility bus; X can tell another way
+        return True
+
     def close(self):
         self.screenshot()
         self.process.terminate()
@@ -160,7 +163,7 @@ class X(AtSpiWindow):
         x, y = CLICK_AT[control]
         run("xdotool", "mousemove", "--window", self.window, str(x), str(y), "click", str(button))
 
-    def menu_open(self):  # Qt's menus are not on the accessibility bus
+    def menu_open(self):
         return len(run("xdotool", "search", "--all", "--onlyvisible", "--pid", str(self.process.pid),
                        "--name", "").split()) > 1
 
@@ -205,9 +208,6 @@ class Wayland(AtSpiWindow):
         button = 0x110 if button == 1 else 0x111  # BTN_LEFT, BTN_RIGHT
         for command in ("move 0 0 640 480", f"move {x} {y} 640 480", f"click {button}"):
             Wayland.point(command)
-
-    def menu_open(self):
-        return True
 
     def activate(self):
         run("swaymsg", f"[pid={self.process.pid}]", "focus")

@@ -5,9 +5,10 @@
 // button code); each is answered "done" once the compositor has it.
 #include <wayland-client.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <string>
+#include <initializer_list>
 
 namespace {
 

@@ -71,8 +71,9 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::FocusIn:
       layer_.FocusArrived(control);
       break;
-    case QEvent::InputMethod:
-      return OnInputMethod(control, static_cast<QInputMethodEvent*>(event));
+    case QEvent::InputMethod:  // a late commit may reach the button, which takes no text
+      return control != Control::Command1 &&
+             OnInputMethod(control, static_cast<QInputMethodEvent*>(event));
     case QEvent::KeyPress: {
       committed_.clear();
       const auto* key = static_cast<QKeyEvent*>(event);
