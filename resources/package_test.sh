@@ -8,7 +8,7 @@ trap 'rm -rf "$scratch"' EXIT
 (cd "$scratch" && cpack -G DEB --config "$build/CPackConfig.cmake" >/dev/null)
 deb=$(echo "$scratch"/mivo_1.00_*.deb)
 said=$(lintian --fail-on error,warning "$deb" 2>&1) || { echo "FAIL lintian: $said"; exit 1; }
-dpkg-deb -I "$deb" | grep -q "^ Depends: .*libqt6widgets6.*" || { echo "FAIL no dependencies"; exit 1; }
+[[ $(dpkg-deb -f "$deb" Depends) == *libqt6widgets6* ]] || { echo "FAIL no dependencies"; exit 1; }
 dpkg-deb -x "$deb" "$scratch/root"
 cd "$scratch/root"
 for page in usr/share/man/man1/mivo.1.gz usr/share/man/ja/man1/mivo.1.gz; do
