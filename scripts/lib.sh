@@ -8,7 +8,7 @@ BUILD_PACKAGES=(g++ cmake ninja-build qt6-base-dev qt6-wayland qt6-translations-
 # driven by xdotool, and on its own headless sway, driven by wtype and a virtual pointer built
 # here, each with its own D-Bus session, AT-SPI bus and ibus with mozc; the identity tests compile
 # the Windows version record, validate the desktop files, and build and check the Debian package.
-TEST_PACKAGES=(googletest libgtest-dev xvfb x11-utils x11-xserver-utils openbox xdotool dbus-x11
+TEST_PACKAGES=(googletest libgtest-dev xvfb x11-utils x11-xserver-utils openbox xdotool dbus-x11 dbus-bin
   at-spi2-core python3-pyatspi libglib2.0-bin imagemagick sway wtype grim libwayland-dev pkgconf
   ibus ibus-mozc binutils-mingw-w64-x86-64 desktop-file-utils appstream dpkg-dev file lintian
   man-db)

@@ -72,12 +72,34 @@ class AtSpiWindow:
         if input_method:  # keys typed before the program has its input context would not compose
             wait_for(lambda: self.input_context() != focused_before, "the input method")
 
+    @classmethod
+    def prepare(cls, stories):
+        """Listens to what ibus tells the windows it has composed."""
+        AtSpiWindow.preedits = subprocess.Popen(
+            ["dbus-monitor", "--address", os.environ["IBUS_ADDRESS"],
+             "type='signal',interface='org.freedesktop.IBus.InputContext',member='UpdatePreeditText'"],
+            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        os.set_blocking(AtSpiWindow.preedits.stdout.fileno(), False)
+
     @staticmethod
     def input_context():
         """The input context of ibus that has the focus."""
-        return run("gdbus", "call", "--address", run("ibus", "address").strip(), "--dest", "org.freedesktop.IBus",
+        return run("gdbus", "call", "--address", os.environ["IBUS_ADDRESS"], "--dest", "org.freedesktop.IBus",
                    "--object-path", "/org/freedesktop/IBus", "--method", "org.freedesktop.DBus.Properties.Get",
                    "org.freedesktop.IBus", "CurrentInputContext")
+
+    def compose(self, text):
+        """Types with the input method on, and goes on once the window has been told what was composed,
+        as a user sees it first: a click sooner would commit only what the window had been told."""
+        self.preedits.stdout.read()
+        self.type(text)
+        told, wide = b"", f'string "{text.translate({c: c + 0xFEE0 for c in range(0x21, 0x7F)})}"'.encode()
+
+        def composed():
+            nonlocal told
+            told += self.preedits.stdout.read() or b""
+            return wide in told
+        wait_for(composed, "the window to be told what was composed")
 
     def find(self, predicate, node=None):
         node = node or self.app
@@ -105,8 +127,10 @@ class AtSpiWindow:
                               if a.getState().contains(pyatspi.STATE_FOCUSED)), "nothing"),)
 
     def act(self, verb, text):
-        if verb in ("type", "compose"):
+        if verb == "type":
             self.type(text)
+        elif verb == "compose":
+            self.compose(text)
         elif verb.startswith("click "):
             self.click(verb[6:])
         elif verb == "ok":
@@ -141,9 +165,10 @@ class X(AtSpiWindow):
         self.window = wait_for(lambda: run("xdotool", "search", "--all", "--onlyvisible", "--pid",
                                            str(self.process.pid), "--name", "^Mivo$").split(), "the window")[0]
 
-    @staticmethod
-    def prepare(stories):
+    @classmethod
+    def prepare(cls, stories):
         """xdotool garbles characters that are not on the keyboard: give each a spare key first."""
+        super().prepare(stories)
         spare = re.findall(r"^keycode +(\d+) =\s*$", run("xmodmap", "-pke"), re.M)
         wanted = {c for _, steps in stories for _, actions, _ in steps for verb, text in actions or []
                   if verb == "type" for c in text if ord(c) > 127}
@@ -175,10 +200,11 @@ class X(AtSpiWindow):
 
 
 class Wayland(AtSpiWindow):
-    @staticmethod
-    def prepare(stories):
+    @classmethod
+    def prepare(cls, stories):
         """wtype sends a keymap of its own with whatever it types; the mouse is made before any window,
         which would otherwise learn of it too late for the first click."""
+        super().prepare(stories)
         Wayland.pointer = subprocess.Popen([pathlib.Path(PROGRAM).parent / "virtual_pointer"],
                                            stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
         Wayland.point("move 0 0 640 480")
