@@ -1,42 +1,66 @@
-# A private desktop for the scripts and tests that show windows: an Xvfb of its own, and on
-# request a session bus and openbox. Everything started here is stopped when the caller exits.
+# A private desktop for the scripts and tests that show windows: an Xvfb or a headless sway of its
+# own, and on request a session bus, the accessibility bus, openbox and ibus with mozc. All it
+# starts is stopped by its process id, and its folder removed, however the caller ends (EXIT, INT,
+# TERM, HUP); a service that does not come up in time fails the caller with one line naming it.
 desktop_pids=()
-desktop_display_file=$(mktemp)
-desktop_folders=()  # removed with the desktop
+desktop_folder=$(mktemp -d "${TMPDIR:-/tmp}/mivo-desktop.XXXXXX")
+chmod 755 "$desktop_folder"  # an unprivileged user's home lies in it: see run_unprivileged
+export XDG_RUNTIME_DIR=$desktop_folder/runtime  # or Qt makes one in /tmp that outlives us
+mkdir -m 700 "$XDG_RUNTIME_DIR"
 
 stop_desktop() {
-  local pid
+  local i pid
   for ((i = ${#desktop_pids[@]} - 1; i >= 0; i--)); do kill "${desktop_pids[i]}" 2>/dev/null || true; done
   for pid in "${desktop_pids[@]}"; do
     for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.05; done
     kill -9 "$pid" 2>/dev/null || true
   done
-  rm -rf "$desktop_display_file" "${desktop_folders[@]}"
+  rm -rf "$desktop_folder"
 }
 trap stop_desktop EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+trap 'exit 129' HUP
 
-# Starts Xvfb on a free display (SCREEN as in -screen 0), and waits until it takes clients.
-start_xvfb() {
-  Xvfb -displayfd 3 -noreset -screen 0 "$1" 3>"$desktop_display_file" 2>/dev/null &
-  desktop_pids+=($!)
-  for _ in $(seq 100); do [ -s "$desktop_display_file" ] && break; sleep 0.05; done
-  export DISPLAY=:$(cat "$desktop_display_file")
-  for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.05; done
+did_not_come_up() {
+  echo "FAIL $1 did not come up" >&2
+  exit 1
 }
 
-# A headless sway (the Wayland compositor of the wlroots family) in a runtime folder of its own,
-# with one virtual keyboard kept for the whole session: the seat has a keyboard only while some
-# client provides one, and Qt deactivates the window when the last goes. sway refuses to run as
-# root: see run_unprivileged.
-start_sway() {
-  export XDG_RUNTIME_DIR
-  XDG_RUNTIME_DIR=$(mktemp -d)
-  desktop_folders+=("$XDG_RUNTIME_DIR")
-  printf 'output HEADLESS-1 resolution %s\nxwayland disable\n' "$1" >"$XDG_RUNTIME_DIR/sway.conf"
-  WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
-    sway -c "$XDG_RUNTIME_DIR/sway.conf" >"$XDG_RUNTIME_DIR/sway.log" 2>&1 &
+# Waits up to ten seconds for the command to succeed, or fails naming what did not come up.
+wait_until() {
+  local what=$1
+  shift
+  for _ in $(seq 200); do "$@" >/dev/null 2>&1 && return 0; sleep 0.05; done
+  did_not_come_up "$what"
+}
+
+# Runs a command in the background, where a signal to the caller can stop it, and waits for it.
+run_stoppable() {
+  "$@" &
   desktop_pids+=($!)
-  for _ in $(seq 100); do ls "$XDG_RUNTIME_DIR"/sway-ipc.*.sock >/dev/null 2>&1 && break; sleep 0.05; done
+  wait $!
+}
+
+# Xvfb on a free display (SCREEN as in -screen 0).
+start_xvfb() {
+  Xvfb -displayfd 3 -noreset -screen 0 "$1" 3>"$desktop_folder/display" 2>/dev/null &
+  desktop_pids+=($!)
+  wait_until Xvfb test -s "$desktop_folder/display"
+  export DISPLAY=:$(cat "$desktop_folder/display")
+  wait_until Xvfb xdpyinfo
+}
+
+# A headless sway (the Wayland compositor of the wlroots family), with one virtual keyboard kept
+# for the whole session: the seat has a keyboard only while some client provides one, and Qt
+# deactivates the window when the last goes. sway refuses to run as root: see run_unprivileged.
+start_sway() {
+  printf 'output HEADLESS-1 resolution %s\nxwayland disable\n' "$1" >"$desktop_folder/sway.conf"
+  WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
+    sway -c "$desktop_folder/sway.conf" >"$desktop_folder/sway.log" 2>&1 &
+  desktop_pids+=($!)
+  wait_until sway test -S "$XDG_RUNTIME_DIR/wayland-1"
+  wait_until sway compgen -G "$XDG_RUNTIME_DIR/sway-ipc.*.sock"
   export SWAYSOCK WAYLAND_DISPLAY=wayland-1 QT_QPA_PLATFORM=wayland
   SWAYSOCK=$(echo "$XDG_RUNTIME_DIR"/sway-ipc.*.sock)
   unset DISPLAY
@@ -45,19 +69,18 @@ start_sway() {
 }
 
 # ibus with mozc, which starts in Japanese input, for the programs started with QT_IM_MODULE=ibus.
-# Its settings live in a folder of their own. mozc refuses to run as root: see run_unprivileged.
+# Its settings live in the desktop's folder. mozc refuses to run as root: see run_unprivileged.
 start_input_method() {
-  export XDG_CONFIG_HOME
-  XDG_CONFIG_HOME=$(mktemp -d)
-  desktop_folders+=("$XDG_CONFIG_HOME")
-  mkdir "$XDG_CONFIG_HOME/mozc"
+  export XDG_CONFIG_HOME=$desktop_folder/config
+  mkdir -p "$XDG_CONFIG_HOME/mozc"
   printf 'engines { name: "mozc-jp" longname: "Mozc" layout: "default" rank: 80 }\n%s\n' \
     'active_on_launch: True' >"$XDG_CONFIG_HOME/mozc/ibus_config.textproto"
   /usr/lib/mozc/mozc_server &
   desktop_pids+=($!)
   ibus-daemon --panel=disable --config=/usr/libexec/ibus-memconf --replace --xim >/dev/null 2>&1 &
   desktop_pids+=($!)
-  for _ in $(seq 100); do ibus engine mozc-jp 2>/dev/null && break; sleep 0.05; done
+  # Setting the engine fails while no window has an input context, but it is kept.
+  wait_until "ibus with mozc" eval 'ibus engine mozc-jp; [ "$(ibus engine)" = mozc-jp ]'
   export IBUS_ADDRESS  # where it is, whichever display the caller names later
   IBUS_ADDRESS=$(ibus address)
 }
@@ -65,16 +88,16 @@ start_input_method() {
 # Runs the command as an unprivileged user with a home of its own, if the caller is root.
 run_unprivileged() {
   if [ "$(id -u)" -ne 0 ]; then "$@"; return; fi
-  local home
-  home=$(mktemp -d)
-  desktop_folders+=("$home")
+  local home=$desktop_folder/home
+  mkdir -m 700 "$home"
   chown nobody:nogroup "$home"
-  setpriv --reuid=nobody --regid=nogroup --clear-groups env HOME="$home" "$@"
+  run_stoppable setpriv --reuid=nobody --regid=nogroup --clear-groups env HOME="$home" "$@"
 }
 
 # A session bus of its own, or Qt starts one that outlives the caller.
 start_session_bus() {
   eval "$(dbus-launch --sh-syntax)"
+  [ -n "${DBUS_SESSION_BUS_PID:-}" ] || did_not_come_up "the session bus"
   desktop_pids+=("$DBUS_SESSION_BUS_PID")
 }
 
@@ -82,6 +105,8 @@ start_session_bus() {
 start_atspi() {
   /usr/libexec/at-spi-bus-launcher --launch-immediately &
   desktop_pids+=($!)
+  wait_until "the accessibility bus" dbus-send --session --print-reply --dest=org.a11y.Bus \
+    /org/a11y/bus org.a11y.Bus.GetAddress
   export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 NO_AT_BRIDGE=0
 }
 
@@ -90,8 +115,5 @@ start_window_manager() {
   window_manager_pid=$!
   desktop_pids+=($!)
   # A window mapped while the window manager is still starting may never be shown.
-  for _ in $(seq 100); do
-    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
-    sleep 0.05
-  done
+  wait_until openbox eval 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"'
 }

@@ -6,6 +6,29 @@
 #include "window/handlers.h"
 
 namespace window {
+namespace {
+
+// What the warning box says about an error that ended a user action.
+std::u16string ErrorMessage(const std::exception& error) {
+  if (const auto* conversion = dynamic_cast<const tax::ConversionError*>(&error)) {
+    // Long texts are cut, never inside a surrogate pair.
+    constexpr std::size_t kLongest = 20;
+    std::u16string text = conversion->text();
+    if (text.empty()) return u"金額が入力されていません。";
+    if (text.size() > kLongest) {
+      std::size_t cut = kLongest;
+      if (text[cut] >= 0xDC00 && text[cut] <= 0xDFFF) --cut;
+      text = text.substr(0, cut) + u"…";
+    }
+    return u"「" + text + u"」は金額として読めません。";
+  }
+  if (dynamic_cast<const tax::ArithmeticError*>(&error) != nullptr) {
+    return u"金額が大きすぎて計算できません。";
+  }
+  return u"計算できませんでした。";
+}
+
+}  // namespace
 
 template <typename Action>
 void EventLayer::Handle(Control arrived, Action action) {
@@ -57,25 +80,6 @@ void EventLayer::SetFocus(Control control) {
 void EventLayer::MessageBox(std::u16string_view prompt, BoxIcon icon) {
   ++boxes_shown_;
   window_.MessageBox(prompt, icon);
-}
-
-std::u16string ErrorMessage(const std::exception& error) {
-  if (const auto* conversion = dynamic_cast<const tax::ConversionError*>(&error)) {
-    // Long texts are cut, never inside a surrogate pair.
-    constexpr std::size_t kLongest = 20;
-    std::u16string text = conversion->text();
-    if (text.empty()) return u"金額が入力されていません。";
-    if (text.size() > kLongest) {
-      std::size_t cut = kLongest;
-      if (text[cut] >= 0xDC00 && text[cut] <= 0xDFFF) --cut;
-      text = text.substr(0, cut) + u"…";
-    }
-    return u"「" + text + u"」は金額として読めません。";
-  }
-  if (dynamic_cast<const tax::ArithmeticError*>(&error) != nullptr) {
-    return u"金額が大きすぎて計算できません。";
-  }
-  return u"計算できませんでした。";
 }
 
 }  // namespace window

@@ -40,8 +40,8 @@ class EventLayer final : public Form {
   int boxes_shown() const { return boxes_shown_; }
 
   // Form, as the handlers see it.
-  std::u16string Text(Control field) override { return window_.Text(field); }
-  void SetText(Control field, std::u16string_view text) override { window_.SetText(field, text); }
+  std::u16string Text(Field field) override { return window_.Text(field); }
+  void SetText(Field field, std::u16string_view text) override { window_.SetText(field, text); }
   void SetFocus(Control control) override;
   void MessageBox(std::u16string_view prompt, BoxIcon icon) override;
 
@@ -54,8 +54,5 @@ class EventLayer final : public Form {
   bool handling_ = false;
   int boxes_shown_ = 0;
 };
-
-// What the warning box says about an error that ended a user action.
-std::u16string ErrorMessage(const std::exception& error);
 
 }  // namespace window

@@ -4,20 +4,21 @@
 #include "tax/tax.h"
 
 namespace window {
+namespace {
 
 using tax::AmountFromText;
 using tax::TextFromAmount;
 
 void ForwardRecalc(Form& form) {
-  const double net = AmountFromText(form.Text(Control::Text1));
-  form.SetText(Control::Text2, TextFromAmount(tax::GrossFromNet(net)));
+  const double net = AmountFromText(form.Text(Field::Text1));
+  form.SetText(Field::Text2, TextFromAmount(tax::GrossFromNet(net)));
 }
 
 void ReverseRecalc(Form& form) {
-  const double gross = AmountFromText(form.Text(Control::Text2));
-  form.SetText(Control::Text1, TextFromAmount(tax::NetFromGross(gross)));
+  const double gross = AmountFromText(form.Text(Field::Text2));
+  form.SetText(Field::Text1, TextFromAmount(tax::NetFromGross(gross)));
   // Checked against the net amount as the field now holds it, not the value just computed.
-  const double net = AmountFromText(form.Text(Control::Text1));
+  const double net = AmountFromText(form.Text(Field::Text1));
   if (!tax::GrossMatchesNet(net, gross)) {
     form.MessageBox(u"該当金額無", BoxIcon::None);
     ForwardRecalc(form);
@@ -39,6 +40,8 @@ void Text2_KeyDown(Form& form, KeyCode key, bool /*shift*/) {
 }
 
 void Command1_Click(Form& form) { form.SetFocus(Control::Text1); }
+
+}  // namespace
 
 const EventBinding& BindingOf(Control control) {
   static constexpr EventBinding kText1{Text1_GotFocus, Text1_LostFocus, Text1_KeyDown, nullptr};

@@ -1,11 +1,14 @@
 """Plays the window's stories on a real window and reports each as passed, failed or skipped.
 
-x, wayland: the Linux program on a desktop of its own, driven by xdotool, or by wtype and a
-virtual pointer, and read through AT-SPI as a screen reader reads it, so that reading never moves
-the focus. wine: Mivo.exe's window, in the engine under Wine that PROGRAM names.
+A driver does what the user does and reads raw facts off the window; the player compares them
+with the story. x, wayland: the Linux program on a desktop of its own, driven by xdotool, or by
+wtype and a virtual pointer, and read through AT-SPI as a screen reader reads it, so that reading
+never moves the focus. wine: Mivo.exe's window, in the engine under Wine that PROGRAM names.
+Every driver finds the controls by their accessible names.
 
 Usage: play_stories.py x|wayland|wine PROGRAM STORIES SCREENSHOT [PART-OF-A-TITLE]"""
 
+import collections
 import json
 import os
 import pathlib
@@ -15,11 +18,28 @@ import sys
 import time
 
 PLATFORM, PROGRAM, STORIES, SCREENSHOT, ONLY = (sys.argv[1:] + [""])[:5]
-NAMES = {"Text1": "税抜金額", "Text2": "税込金額", "Command1": "消費税計算機"}
-CLICK_AT = {"Text1": (20, 8), "Text2": (20, 24), "Command1": (20, 40)}  # in the window
+# From the table that the windows are built from: {"Text1", u"0", u"税抜金額", ...
+NAMES = dict(re.findall(r'\{"(\w+)", u"[^"]*", u"([^"]+)"',
+                        (pathlib.Path(STORIES).parent / "controls.h").read_text(encoding="utf-8")))
 KEYS = {"Enter": "Return", "KeypadEnter": "KP_Enter", "Shift+Enter": "shift+Return", "Tab": "Tab",
         "Shift+Tab": "shift+Tab", "Space": "space", "Delete": "Delete", "Escape": "Escape",
         "select all": "ctrl+a"}
+# What a driver reads: the two texts, the control with the focus (or None), whether the button is
+# held down, and the boxes open (each: title, text, number of buttons, whether it has a warning sign).
+Facts = collections.namedtuple("Facts", "net gross focus pressed boxes")
+
+
+def shown(facts):
+    """net | gross | the control with the focus, or the open box, as the stories write it."""
+    where = "Command1 held down" if facts.pressed else facts.focus or "nothing"
+    if len(facts.boxes) > 1:
+        where = f"{len(facts.boxes)} boxes"
+    elif facts.boxes:
+        title, text, buttons, warning = facts.boxes[0]
+        where = ("warning" if warning else "box") + f' "{text}"'
+        if (title, buttons) != ("Mivo", 1):
+            where = f"a box titled {title} with {buttons} buttons: {where}"
+    return facts.net, facts.gross, where
 
 
 def parse(path):
@@ -67,7 +87,7 @@ class AtSpiWindow:
         self.app = wait_for(lambda: [a for a in bus if a and a.get_process_id() == self.process.pid],
                             "the program on the accessibility bus")[0]
         self.app.set_cache_mask(Atspi.Cache.NONE)
-        self.controls = {c: wait_for(lambda n=n: self.find(lambda a: a.name == n), c)[0]
+        self.controls = {c: wait_for(lambda n=n: self.find(lambda a: a.name == n), n)[0]
                          for c, n in NAMES.items()}
         if input_method:  # keys typed before the program has its input context would not compose
             wait_for(lambda: self.input_context() != focused_before, "the input method")
@@ -111,20 +131,21 @@ class AtSpiWindow:
     def showing(self, role, node=None):
         return self.find(lambda a: a.getRole() == role and a.getState().contains(pyatspi.STATE_SHOWING), node)
 
-    def state(self):
-        """The net text, the gross text, and the control with the focus or the open box."""
-        texts = tuple(self.controls[c].queryText().getText(0, -1) for c in ("Text1", "Text2"))
-        if box := self.showing(pyatspi.ROLE_ALERT):
-            text = " ".join(label.name for label in self.showing(pyatspi.ROLE_LABEL, box[0]))
-            kind = "warning" if self.showing(pyatspi.ROLE_IMAGE, box[0]) else "box"
-            buttons = len(self.showing(pyatspi.ROLE_PUSH_BUTTON, box[0]))
-            if (box[0].name, buttons) != ("Mivo", 1):
-                kind = f"a box titled {box[0].name} with {buttons} buttons:"
-            return texts + (f'{kind} "{text}"',)
-        if self.controls["Command1"].getState().contains(pyatspi.STATE_PRESSED):
-            return texts + ("Command1 held down",)
-        return texts + (next((c for c, a in self.controls.items()
-                              if a.getState().contains(pyatspi.STATE_FOCUSED)), "nothing"),)
+    def facts(self):
+        def box(alert):
+            text = " ".join(label.name for label in self.showing(pyatspi.ROLE_LABEL, alert))
+            return (alert.name, text, len(self.showing(pyatspi.ROLE_PUSH_BUTTON, alert)),
+                    bool(self.showing(pyatspi.ROLE_IMAGE, alert)))
+        texts = [self.controls[c].queryText().getText(0, -1) for c in ("Text1", "Text2")]
+        focus = [c for c, a in self.controls.items() if a.getState().contains(pyatspi.STATE_FOCUSED)]
+        pressed = self.controls["Command1"].getState().contains(pyatspi.STATE_PRESSED)
+        return Facts(*texts, (focus or [None])[0], pressed, [box(a) for a in self.showing(pyatspi.ROLE_ALERT)])
+
+    def middle(self, control):
+        """The middle of the control, from the window's top left corner."""
+        window, extents = (a.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+                           for a in (self.app.getChildAtIndex(0), self.controls[control]))
+        return extents.x - window.x + extents.width // 2, extents.y - window.y + extents.height // 2
 
     def act(self, verb, text):
         if verb == "type":
@@ -137,24 +158,21 @@ class AtSpiWindow:
             self.key("Enter")
             wait_for(lambda: not self.showing(pyatspi.ROLE_ALERT), "the box to close")
         elif verb == "menu":
-            self.click(self.state()[2], button=3)
+            self.click(self.facts().focus, button=3)
             wait_for(self.menu_open, "the menu")
             self.key("Escape")
         elif verb == "away":
             other = type(self)()
             try:
-                wait_for(lambda: self.state()[2] == "nothing", "the other window to take the focus")
+                wait_for(lambda: self.facts().focus is None, "the other window to take the focus")
             finally:
                 other.process.terminate()
             self.activate()
         else:
             self.key(verb)
 
-    def menu_open(self):  # Qt's menus are not on the accessibility bus; X can tell another way
-        return True
-
     def close(self):
-        self.screenshot()
+        self.screenshot(SCREENSHOT)
         self.process.terminate()
         self.process.wait(5)
 
@@ -185,18 +203,17 @@ class X(AtSpiWindow):
                 run("xdotool", "key", f"U{ord(other):04X}")
 
     def click(self, control, button=1):
-        x, y = CLICK_AT[control]
-        run("xdotool", "mousemove", "--window", self.window, str(x), str(y), "click", str(button))
+        run("xdotool", "mousemove", "--window", self.window, *map(str, self.middle(control)), "click", str(button))
+
+    def activate(self):
+        run("xdotool", "windowactivate", "--sync", self.window)
 
     def menu_open(self):
         return len(run("xdotool", "search", "--all", "--onlyvisible", "--pid", str(self.process.pid),
                        "--name", "").split()) > 1
 
-    def activate(self):
-        run("xdotool", "windowactivate", "--sync", self.window)
-
-    def screenshot(self):
-        run("import", "-window", "root", SCREENSHOT)
+    def screenshot(self, path):
+        run("import", "-window", "root", path)
 
 
 class Wayland(AtSpiWindow):
@@ -222,14 +239,18 @@ class Wayland(AtSpiWindow):
     def type(self, text):
         run("wtype", "--", text)
 
-    def click(self, control, button=1):
+    def origin(self):
+        """The window's top left corner on the screen, from sway."""
         def nodes(node):
             yield node
             for child in node["nodes"] + node["floating_nodes"]:
                 yield from nodes(child)
         window = next(n for n in nodes(json.loads(run("swaymsg", "-t", "get_tree")))
                       if n.get("pid") == self.process.pid)
-        x, y = (window["rect"][k] + window["window_rect"][k] + CLICK_AT[control][i] for i, k in enumerate("xy"))
+        return [window["rect"][k] + window["window_rect"][k] for k in "xy"]
+
+    def click(self, control, button=1):
+        x, y = (o + m for o, m in zip(self.origin(), self.middle(control)))
         # From outside the window, so that the window always learns that the pointer entered it.
         button = 0x110 if button == 1 else 0x111  # BTN_LEFT, BTN_RIGHT
         for command in ("move 0 0 640 480", f"move {x} {y} 640 480", f"click {button}"):
@@ -238,13 +259,21 @@ class Wayland(AtSpiWindow):
     def activate(self):
         run("swaymsg", f"[pid={self.process.pid}]", "focus")
 
-    def screenshot(self):
-        run("grim", SCREENSHOT)
+    def menu_open(self):
+        """Something shows beside the window, where its menu opens, on the desktop's plain colour:
+        Qt's menus are neither on the accessibility bus nor in sway's tree."""
+        x, y = self.origin()
+        shot = [subprocess.run(["grim", "-t", "ppm", "-g", region, "-"], check=True, capture_output=True)
+                .stdout.split(b"\n", 3)[3] for region in ("0,0 1x1", f"{x + 120},{y + 20} 60x40")]
+        return shot[1] != shot[0] * 2400
+
+    def screenshot(self, path):
+        run("grim", path)
 
 
 class Wine:
-    """Mivo.exe's window in its engine, which performs each action to its end and keeps what each
-    box showed until it is asked what the window shows."""
+    """Mivo.exe's window in its engine, which does each action to its end and keeps what the window
+    showed as each box opened (and closes it) until it is asked for the facts."""
     engine = None
 
     def __init__(self, input_method=False):
@@ -259,16 +288,19 @@ class Wine:
 
     def ask(self, line):
         print(line, file=Wine.engine.stdin, flush=True)
-        return Wine.engine.stdout.readline().rstrip("\n")
+        return Wine.engine.stdout.readline().rstrip("\n").split("\t")
 
     def act(self, verb, text):
-        self.shown = None
-        if self.ask(verb if text is None else f"{verb} {text}") != "done":
+        self.read = None
+        if self.ask(verb if text is None else f"{verb} {text}") != ["done"]:
             raise AssertionError(f"Mivo.exe's window cannot {verb}")
 
-    def state(self):
-        self.shown = self.shown or tuple(self.ask("state").split("\t"))
-        return self.shown
+    def facts(self):
+        if not self.read:
+            net, gross, focus, pressed, *boxes = self.ask("facts")
+            self.read = Facts(net, gross, focus or None, pressed == "1",
+                              [(t, x, int(b), w == "1") for t, x, b, w in zip(*[iter(boxes)] * 4)])
+        return self.read
 
     def close(self):
         pass
@@ -292,9 +324,9 @@ def play(steps):
             for verb, text in actions:
                 window.act(verb, text)
             try:
-                wait_for(lambda: window.state() == expected, "")
+                wait_for(lambda: shown(window.facts()) == expected, "")
             except AssertionError:
-                return f"FAIL line {number}: expected {' | '.join(expected)}, found {' | '.join(window.state())}"
+                return f"FAIL line {number}: expected {' | '.join(expected)}, found {' | '.join(shown(window.facts()))}"
         return None
     except Exception as error:  # a step that could not be played, or a window that went away
         return f"FAIL line {number}: {error}"

@@ -1,34 +1,85 @@
 #include "window/qt/application.h"
 
-#include <QApplication>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <QFont>
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QTranslator>
+#include <cstdio>
+#include <cstdlib>
 
 namespace window {
+namespace {
 
-void SetUpApplication(QApplication& app) {
-  QApplication::setApplicationName(QStringLiteral("Mivo"));
-  QApplication::setApplicationDisplayName(QStringLiteral("Mivo"));
-  QApplication::setApplicationVersion(QStringLiteral("1.00"));
-  QGuiApplication::setDesktopFileName(QStringLiteral("org.mivo.Mivo"));
+int real_stderr = -1;  // while standard error is held back
+QtMessageHandler qt_handler = nullptr;
+
+void OnStartUpMessage(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+  if (type != QtFatalMsg) return qt_handler(type, context, message);
+  const char* x = std::getenv("DISPLAY");
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  if (x == nullptr && wayland == nullptr) {
+    dprintf(
+        real_stderr,
+        "mivo: no display to show the window on (neither DISPLAY nor WAYLAND_DISPLAY is set)\n");
+  } else {
+    dprintf(real_stderr, "mivo: cannot reach the display (DISPLAY=%s, WAYLAND_DISPLAY=%s)\n",
+            x == nullptr ? "" : x, wayland == nullptr ? "" : wayland);
+  }
+  std::_Exit(1);
+}
+
+}  // namespace
+
+DisplayWatch::DisplayWatch() {
+  const int held = memfd_create("mivo-start-up", MFD_CLOEXEC);
+  if (held < 0) return;
+  real_stderr = fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 0);
+  dup2(held, STDERR_FILENO);
+  close(held);
+  qt_handler = qInstallMessageHandler(OnStartUpMessage);
+}
+
+void DisplayWatch::Release() {
+  if (real_stderr < 0) return;
+  qInstallMessageHandler(qt_handler);
+  const int held = dup(STDERR_FILENO);
+  dup2(real_stderr, STDERR_FILENO);
+  close(real_stderr);
+  real_stderr = -1;
+  char said[4096];
+  off_t at = 0;
+  for (ssize_t n = 0; (n = pread(held, said, sizeof said, at)) > 0; at += n) {
+    if (write(STDERR_FILENO, said, static_cast<std::size_t>(n)) != n) break;
+  }
+  close(held);
+}
+
+Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
+  Release();
+  setApplicationName(QStringLiteral("Mivo"));
+  setApplicationDisplayName(QStringLiteral("Mivo"));
+  setApplicationVersion(QStringLiteral(MIVO_VERSION));
+  setDesktopFileName(QStringLiteral("org.mivo.Mivo"));
   QIcon icon;
   for (const int size : {16, 32, 48, 256})
     icon.addFile(QStringLiteral(":/icons/mivo-%1.png").arg(size));
-  QApplication::setWindowIcon(icon);
+  setWindowIcon(icon);
 
-  auto* translator = new QTranslator(&app);
+  auto* translator = new QTranslator(this);
   if (translator->load(QStringLiteral("qtbase_ja"),
                        QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-    QApplication::installTranslator(translator);
+    installTranslator(translator);
   }
 
   // About 9 pt keeps the digits and the caption legible in the window's small controls.
   QFont font(QStringList{QStringLiteral("IPAGothic"), QStringLiteral("IPAPGothic"),
                          QStringLiteral("Noto Sans CJK JP"), QStringLiteral("VL Gothic")});
   font.setPointSize(9);
-  QApplication::setFont(font);
+  setFont(font);
 }
 
 }  // namespace window

@@ -7,60 +7,55 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
-#include <array>
+#include <algorithm>
 #include <utility>
+
+#include "window/controls.h"
 
 namespace window {
 namespace {
-
-// The window's layout in pixels, at 15 twips to the pixel. The controls are wider than the
-// window and the button reaches below it, so that the window clips them.
-constexpr QSize kClientSize(110, 47);
-constexpr QRect kText1Geometry(0, 0, 113, 18);
-constexpr QRect kText2Geometry(0, 16, 113, 18);
-constexpr QRect kCommand1Geometry(0, 32, 113, 17);
 
 QString ToQString(std::u16string_view text) {
   return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-QLineEdit* MakeField(QWidget* parent, const char* name, const QString& accessible_name,
-                     const QRect& geometry) {
-  auto* field = new QLineEdit(QStringLiteral("0"), parent);
-  field->setObjectName(QLatin1String(name));
-  field->setAccessibleName(accessible_name);
-  field->setGeometry(geometry);
-  return field;
+template <typename Widget>
+Widget* Make(QWidget* parent, Control control) {
+  const ControlSpec& spec = SpecOf(control);
+  auto* widget = new Widget(ToQString(spec.text), parent);
+  widget->setObjectName(QLatin1String(spec.name));
+  widget->setAccessibleName(ToQString(spec.accessible_name));
+  const Rect& r = spec.geometry;
+  widget->setGeometry(r.left, r.top, r.width, r.height);
+  return widget;
 }
 
 }  // namespace
 
 Form1::Form1()
-    : text1_(MakeField(this, "Text1", QStringLiteral("税抜金額"), kText1Geometry)),
-      text2_(MakeField(this, "Text2", QStringLiteral("税込金額"), kText2Geometry)),
-      command1_(new QPushButton(QStringLiteral("消費税計算機"), this)) {
+    : fields_{Make<QLineEdit>(this, Control::Text1), Make<QLineEdit>(this, Control::Text2)},
+      command1_(Make<QPushButton>(this, Control::Command1)),
+      controls_{fields_[0], fields_[1], command1_} {
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QStringLiteral("Mivo"));
-  setFixedSize(kClientSize);
-  command1_->setObjectName(QStringLiteral("Command1"));
-  command1_->setGeometry(kCommand1Geometry);
-  setTabOrder(text1_, text2_);
-  setTabOrder(text2_, command1_);
+  setFixedSize(kClientWidth, kClientHeight);
+  setTabOrder(controls_[0], controls_[1]);
+  setTabOrder(controls_[1], controls_[2]);
 
-  for (QWidget* control : Controls()) {
+  for (QWidget* control : controls_) {
     control->installEventFilter(this);
   }
   connect(command1_, &QPushButton::clicked, this, [this] { layer_.Clicked(Control::Command1); });
 
   layer_.Start();
   // Selected, so that the first amount typed replaces the "0".
-  text1_->setFocus();
-  text1_->selectAll();
+  fields_[0]->setFocus();
+  fields_[0]->selectAll();
 }
 
 // The children outlive the layer while QWidget tears them down, and may still get focus events.
 Form1::~Form1() {
-  for (QWidget* control : Controls()) {
+  for (QWidget* control : controls_) {
     control->removeEventFilter(this);
   }
 }
@@ -71,9 +66,10 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::FocusIn:
       layer_.FocusArrived(control);
       break;
-    case QEvent::InputMethod:  // a late commit may reach the button, which takes no text
-      return control != Control::Command1 &&
-             OnInputMethod(control, static_cast<QInputMethodEvent*>(event));
+    case QEvent::InputMethod: {
+      auto* field = qobject_cast<QLineEdit*>(watched);
+      return field != nullptr && OnInputMethod(field, static_cast<QInputMethodEvent*>(event));
+    }
     case QEvent::KeyPress: {
       committed_.clear();
       const auto* key = static_cast<QKeyEvent*>(event);
@@ -101,8 +97,7 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
 // into the field that the focus went to; a composition begun over a selected text removes that
 // text, which a cancelled composition would leave removed. Enter, Escape, Tab and the other keys
 // that a composition takes are the input method's and never reach the window.
-bool Form1::OnInputMethod(Control field, QInputMethodEvent* event) {
-  QLineEdit* const line = FieldOf(field);
+bool Form1::OnInputMethod(QLineEdit* field, QInputMethodEvent* event) {
   const bool ends = event->preeditString().isEmpty();
   if (!composition_ || composition_->field != field) {
     if (ends) {  // a commit with no composition of its own: the same text again is an echo
@@ -110,7 +105,7 @@ bool Form1::OnInputMethod(Control field, QInputMethodEvent* event) {
       if (echo) committed_.clear();
       return echo;
     }
-    composition_ = {field, line->text(), line->selectionStart(), line->selectionLength()};
+    composition_ = {field, field->text(), field->selectionStart(), field->selectionLength()};
     return false;
   }
   if (!ends) return false;
@@ -120,40 +115,33 @@ bool Form1::OnInputMethod(Control field, QInputMethodEvent* event) {
     return false;
   }
   // Cancelled. Qt's ibus support would still commit it when the focus moves, unless reset.
-  QCoreApplication::sendEvent(line, event);
+  QCoreApplication::sendEvent(field, event);
   QGuiApplication::inputMethod()->reset();
-  line->setText(before.text);
+  field->setText(before.text);
   if (before.selection_start >= 0)
-    line->setSelection(before.selection_start, before.selection_length);
+    field->setSelection(before.selection_start, before.selection_length);
   return true;
 }
 
-std::array<QWidget*, 3> Form1::Controls() const { return {text1_, text2_, command1_}; }
-
 Control Form1::ControlOf(const QObject* widget) const {
-  if (widget == text1_) return Control::Text1;
-  if (widget == text2_) return Control::Text2;
-  return Control::Command1;
+  return static_cast<Control>(std::find(controls_.begin(), controls_.end(), widget) -
+                              controls_.begin());
 }
 
-QWidget* Form1::WidgetOf(Control control) const {
-  if (control == Control::Command1) return command1_;
-  return FieldOf(control);
+std::u16string Form1::Text(Field field) {
+  return fields_[static_cast<std::size_t>(field)]->text().toStdU16String();
 }
 
-QLineEdit* Form1::FieldOf(Control field) const { return field == Control::Text1 ? text1_ : text2_; }
-
-std::u16string Form1::Text(Control field) { return FieldOf(field)->text().toStdU16String(); }
-
-void Form1::SetText(Control field, std::u16string_view text) {
-  FieldOf(field)->setText(ToQString(text));
+void Form1::SetText(Field field, std::u16string_view text) {
+  fields_[static_cast<std::size_t>(field)]->setText(ToQString(text));
 }
 
 void Form1::SetFocus(Control control) {
   // After a modal box nothing reactivates the window unless a window manager does.
   if (isVisible() && !isActiveWindow()) activateWindow();
-  WidgetOf(control)->setFocus(Qt::OtherFocusReason);
-  if (control != Control::Command1) FieldOf(control)->selectAll();
+  QWidget* const widget = controls_[static_cast<std::size_t>(control)];
+  widget->setFocus(Qt::OtherFocusReason);
+  if (auto* field = qobject_cast<QLineEdit*>(widget)) field->selectAll();
 }
 
 void Form1::MessageBox(std::u16string_view prompt, BoxIcon icon) {

@@ -32,26 +32,23 @@ class Form1 final : public QWidget, private Form {
 
  private:
   bool eventFilter(QObject* watched, QEvent* event) override;
-  bool OnInputMethod(Control field, QInputMethodEvent* event);
-  std::array<QWidget*, 3> Controls() const;
+  bool OnInputMethod(QLineEdit* field, QInputMethodEvent* event);
   Control ControlOf(const QObject* widget) const;
-  QWidget* WidgetOf(Control control) const;
-  QLineEdit* FieldOf(Control field) const;
 
-  std::u16string Text(Control field) override;
-  void SetText(Control field, std::u16string_view text) override;
+  std::u16string Text(Field field) override;
+  void SetText(Field field, std::u16string_view text) override;
   void SetFocus(Control control) override;
   void MessageBox(std::u16string_view prompt, BoxIcon icon) override;
 
-  QLineEdit* const text1_;
-  QLineEdit* const text2_;
+  const std::array<QLineEdit*, 2> fields_;  // Text1, Text2
   QPushButton* const command1_;
+  const std::array<QWidget*, 3> controls_;  // in the order of Control
   EventLayer layer_{*this};
   // Set when a box opens while a mouse button is held: the press that opened it is dropped.
   bool press_interrupted_ = false;
   // The field being composed in, and its text and selection before the composition began.
   struct Composition {
-    Control field;
+    QLineEdit* field;
     QString text;
     int selection_start;
     int selection_length;

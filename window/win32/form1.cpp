@@ -5,20 +5,16 @@
 
 #include <string>
 
+#include "window/controls.h"
+
 namespace window {
 namespace {
 
 constexpr wchar_t kClassName[] = L"Mivo.Form1";
 
-// The window's layout in pixels at 96 DPI, at 15 twips to the pixel. The controls are wider than
-// the window and the button reaches below it, so that the window clips them.
-constexpr SIZE kClientSize{110, 47};
-constexpr RECT kGeometry[] = {{0, 0, 113, 18}, {0, 16, 113, 34}, {0, 32, 113, 49}};
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 
-const wchar_t* Wide(const std::u16string& text) {
-  return reinterpret_cast<const wchar_t*>(text.c_str());
-}
+const wchar_t* Wide(const char16_t* text) { return reinterpret_cast<const wchar_t*>(text); }
 
 int Scale(int pixels, UINT dpi) { return MulDiv(pixels, static_cast<int>(dpi), 96); }
 
@@ -44,21 +40,18 @@ Win32Form1::Win32Form1(HINSTANCE instance) {
 
   hwnd_ = CreateWindowExW(0, kClassName, L"Mivo", kStyle, CW_USEDEFAULT, CW_USEDEFAULT, 0, 0,
                           nullptr, nullptr, instance, this);
-  const struct {
-    const wchar_t* window_class;
-    const wchar_t* text;
-    DWORD style;
-    DWORD ex_style;
-  } kControls[] = {
-      {L"EDIT", L"0", ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
-      {L"EDIT", L"0", ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
-      {L"BUTTON", L"消費税計算機", BS_PUSHBUTTON, 0},
-  };
   for (UINT_PTR i = 0; i < 3; ++i) {
-    const auto& c = kControls[i];
-    controls_[i] = CreateWindowExW(c.ex_style, c.window_class, c.text,
-                                   WS_CHILD | WS_VISIBLE | WS_TABSTOP | c.style, 0, 0, 0, 0, hwnd_,
-                                   reinterpret_cast<HMENU>(i + 1), instance, nullptr);
+    const ControlSpec& spec = kControls[i];
+    const bool field = i != static_cast<UINT_PTR>(Control::Command1);
+    // A screen reader names an edit after the label just before it, hidden or not.
+    if (field) {
+      CreateWindowExW(0, L"STATIC", Wide(spec.accessible_name), WS_CHILD | SS_NOPREFIX, 0, 0, 0, 0,
+                      hwnd_, nullptr, instance, nullptr);
+    }
+    controls_[i] = CreateWindowExW(
+        field ? WS_EX_CLIENTEDGE : 0, field ? L"EDIT" : L"BUTTON", Wide(spec.text),
+        WS_CHILD | WS_VISIBLE | WS_TABSTOP | (field ? ES_AUTOHSCROLL : BS_PUSHBUTTON), 0, 0, 0, 0,
+        hwnd_, reinterpret_cast<HMENU>(i + 1), instance, nullptr);
     SetWindowSubclass(controls_[i], ControlProc, i, reinterpret_cast<DWORD_PTR>(this));
   }
   Layout(GetDpiForWindow(hwnd_));
@@ -79,14 +72,14 @@ HWND Win32Form1::ControlWindow(Control control) const {
 }
 
 void Win32Form1::Layout(UINT dpi) {
-  RECT frame{0, 0, Scale(kClientSize.cx, dpi), Scale(kClientSize.cy, dpi)};
+  RECT frame{0, 0, Scale(kClientWidth, dpi), Scale(kClientHeight, dpi)};
   AdjustWindowRectExForDpi(&frame, kStyle, FALSE, 0, dpi);
   SetWindowPos(hwnd_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   for (int i = 0; i < 3; ++i) {
-    const RECT& r = kGeometry[i];
-    MoveWindow(controls_[i], Scale(r.left, dpi), Scale(r.top, dpi), Scale(r.right - r.left, dpi),
-               Scale(r.bottom - r.top, dpi), TRUE);
+    const Rect& r = kControls[i].geometry;
+    MoveWindow(controls_[i], Scale(r.left, dpi), Scale(r.top, dpi), Scale(r.width, dpi),
+               Scale(r.height, dpi), TRUE);
   }
   // About 9 pt keeps the digits and the caption legible in the window's small controls.
   const HFONT old_font = font_;
@@ -212,8 +205,8 @@ LRESULT Win32Form1::OnControlMessage(Control control, HWND hwnd, UINT message, W
   return DefSubclassProc(hwnd, message, wparam, lparam);
 }
 
-std::u16string Win32Form1::Text(Control field) {
-  const HWND control = ControlWindow(field);
+std::u16string Win32Form1::Text(Field field) {
+  const HWND control = ControlWindow(ControlOf(field));
   std::u16string text(static_cast<std::size_t>(GetWindowTextLengthW(control)) + 1, u'\0');
   const int length = GetWindowTextW(control, reinterpret_cast<wchar_t*>(text.data()),
                                     static_cast<int>(text.size()));
@@ -221,8 +214,8 @@ std::u16string Win32Form1::Text(Control field) {
   return text;
 }
 
-void Win32Form1::SetText(Control field, std::u16string_view text) {
-  SetWindowTextW(ControlWindow(field), Wide(std::u16string(text)));
+void Win32Form1::SetText(Field field, std::u16string_view text) {
+  SetWindowTextW(ControlWindow(ControlOf(field)), Wide(std::u16string(text).c_str()));
 }
 
 void Win32Form1::SetFocus(Control control) {
@@ -233,7 +226,7 @@ void Win32Form1::SetFocus(Control control) {
 }
 
 void Win32Form1::MessageBox(std::u16string_view prompt, BoxIcon icon) {
-  ::MessageBoxW(hwnd_, Wide(std::u16string(prompt)), L"Mivo",
+  ::MessageBoxW(hwnd_, Wide(std::u16string(prompt).c_str()), L"Mivo",
                 MB_OK | (icon == BoxIcon::Warning ? MB_ICONWARNING : 0));
 }
 

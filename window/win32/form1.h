@@ -14,7 +14,8 @@ namespace window {
 //   WM_KEYDOWN on a control            -> EventLayer::KeyDown (the virtual-key code as it is)
 //   BN_CLICKED, or Enter on the button -> EventLayer::Clicked
 //
-// WM_KILLFOCUS is not used: the layer knows which control it is leaving.
+// WM_KILLFOCUS raises no event: the layer knows which control it is leaving. It only completes a
+// composition of the input method in the field that is left.
 class Win32Form1 final : private Form {
  public:
   explicit Win32Form1(HINSTANCE instance);
@@ -23,7 +24,6 @@ class Win32Form1 final : private Form {
   Win32Form1& operator=(const Win32Form1&) = delete;
 
   HWND hwnd() const { return hwnd_; }
-  HWND ControlWindow(Control control) const;
   // Tab, Shift+Tab and the rest of keyboard navigation; true when the message was handled.
   bool PreTranslate(MSG& message) { return IsDialogMessageW(hwnd_, &message) != FALSE; }
 
@@ -31,11 +31,12 @@ class Win32Form1 final : private Form {
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
   static LRESULT CALLBACK ControlProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam,
                                       UINT_PTR control, DWORD_PTR self);
+  HWND ControlWindow(Control control) const;
   LRESULT OnControlMessage(Control control, HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
   void Layout(UINT dpi);
 
-  std::u16string Text(Control field) override;
-  void SetText(Control field, std::u16string_view text) override;
+  std::u16string Text(Field field) override;
+  void SetText(Field field, std::u16string_view text) override;
   void SetFocus(Control control) override;
   void MessageBox(std::u16string_view prompt, BoxIcon icon) override;
 

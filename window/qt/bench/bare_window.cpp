@@ -4,13 +4,23 @@
 #include <QPushButton>
 #include <QWidget>
 
+#include "window/controls.h"
+
+template <typename Widget>
+void Add(QWidget& window, window::Control control) {
+  const window::ControlSpec& spec = window::SpecOf(control);
+  const window::Rect& r = spec.geometry;
+  (new Widget(QString::fromUtf16(spec.text), &window))
+      ->setGeometry(r.left, r.top, r.width, r.height);
+}
+
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QWidget window;
-  window.setFixedSize(110, 47);
-  (new QLineEdit(QStringLiteral("0"), &window))->setGeometry(0, 0, 113, 18);
-  (new QLineEdit(QStringLiteral("0"), &window))->setGeometry(0, 16, 113, 18);
-  (new QPushButton(QStringLiteral("消費税計算機"), &window))->setGeometry(0, 32, 113, 17);
+  window.setFixedSize(window::kClientWidth, window::kClientHeight);
+  Add<QLineEdit>(window, window::Control::Text1);
+  Add<QLineEdit>(window, window::Control::Text2);
+  Add<QPushButton>(window, window::Control::Command1);
   window.show();
   return QApplication::exec();
 }

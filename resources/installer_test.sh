@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# Installs Mivo-1.00.msi under Wine as a user would, without administrator rights; checks the
-# program, its Start-menu shortcut and its entry among the installed programs; starts it until its
-# window shows, which it does only if it needs nothing beside Windows; uninstalls it, and checks
-# that nothing of it is left.   Usage: installer_test.sh MSI STORIES-ENGINE
+# Installs the MSI under Wine as a user would, without administrator rights; checks the program,
+# its Start-menu shortcut and its entry among the installed programs; starts it until its window
+# shows, which it does only if it needs nothing beside Windows; uninstalls it, and checks that
+# nothing of it is left.   Usage: installer_test.sh MSI STORIES-ENGINE VERSION
 set -euo pipefail
-wine_run=$(cd "$(dirname "$0")/../../scripts" && pwd)/wine-run
+wine_run=$(cd "$(dirname "$0")/../scripts" && pwd)/wine-run
 export WINEPREFIX=${WINEPREFIX:-$(dirname "$1")/wine}
 user=$WINEPREFIX/drive_c/users/$(id -un)
 folder=$user/AppData/Local/Programs/Mivo
@@ -16,7 +16,7 @@ registered() { grep -q "$1" "$WINEPREFIX/system.reg" "$WINEPREFIX/user.reg"; }
 [ -f "$folder/Mivo.exe" ] || fail "no $folder/Mivo.exe"
 python3 -c 'import sys; sys.exit("消費税計算機".encode("utf-16-le") not in open(sys.argv[1], "rb").read())' \
   "$shortcut" || fail "no shortcut Mivo.lnk with the comment 消費税計算機"
-for value in '"DisplayName"="Mivo"' '"DisplayVersion"="1.00"' '"ProductIcon"=".*mivo.ico"'; do
+for value in '"DisplayName"="Mivo"' "\"DisplayVersion\"=\"$3\"" '"ProductIcon"=".*mivo.ico"'; do
   registered "$value" || fail "no $value among the installed programs"
 done
 [ "$(echo "launch Z:$folder/Mivo.exe" | "$wine_run" "$2" | tr -d "\r")" = done ] || fail "the program showed no window"
