@@ -10,7 +10,7 @@ trap 'rm -rf "$scratch"' EXIT
 fail() { echo "FAIL $*"; exit 1; }
 (cd "$scratch" && cpack -G DEB --config "$1/CPackConfig.cmake" >/dev/null)
 deb=$(echo "$scratch"/mivo_*.deb)
-said=$(lintian --fail-on error,warning "$deb" 2>&1) || fail "lintian: $said"
+said=$(TMPDIR=$scratch lintian --fail-on error,warning "$deb" 2>&1) || fail "lintian: $said"
 [[ $(dpkg-deb -f "$deb" Depends) == *libqt6widgets6* ]] || fail "no dependencies"
 version=$(dpkg-deb -f "$deb" Version)
 [ "$(dpkg-parsechangelog -l "$here/debian/changelog" -S Version)" = "$version" ] ||

@@ -9,12 +9,11 @@ export XDG_RUNTIME_DIR=$desktop_folder/runtime  # or Qt makes one in /tmp that o
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 
 stop_desktop() {
-  local i pid
+  trap '' INT TERM HUP  # a second signal must not cut this short
+  local i
   for ((i = ${#desktop_pids[@]} - 1; i >= 0; i--)); do kill "${desktop_pids[i]}" 2>/dev/null || true; done
-  for pid in "${desktop_pids[@]}"; do
-    for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.05; done
-    kill -9 "$pid" 2>/dev/null || true
-  done
+  for _ in $(seq 100); do kill -0 "${desktop_pids[@]}" 2>/dev/null || break; sleep 0.05; done
+  kill -9 "${desktop_pids[@]}" 2>/dev/null || true
   rm -rf "$desktop_folder"
 }
 trap stop_desktop EXIT
@@ -91,7 +90,7 @@ run_unprivileged() {
   local home=$desktop_folder/home
   mkdir -m 700 "$home"
   chown nobody:nogroup "$home"
-  run_stoppable setpriv --reuid=nobody --regid=nogroup --clear-groups env HOME="$home" "$@"
+  run_stoppable setpriv --reuid=nobody --regid=nogroup --clear-groups env HOME="$home" TMPDIR="$home" "$@"
 }
 
 # A session bus of its own, or Qt starts one that outlives the caller.

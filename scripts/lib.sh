@@ -1,4 +1,5 @@
-# Shared by scripts/run and scripts/test: install what is missing, then configure and build.
+# Shared by the scripts and CI: install the Debian packages that are missing, then configure and
+# build a preset.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 

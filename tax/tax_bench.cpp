@@ -27,7 +27,7 @@ void Run(benchmark::State& state, F f) {
 }
 
 void Baseline_MultiplyFloor(benchmark::State& s) {
-  Run(s, [](double x) { return std::floor(x * 1.05); });
+  Run(s, [](double x) { return std::floor(x * tax::TaxFactor); });
 }
 void BM_GrossFromNet(benchmark::State& s) { Run(s, tax::GrossFromNet); }
 void BM_NetFromGross(benchmark::State& s) { Run(s, tax::NetFromGross); }
@@ -37,7 +37,7 @@ void BM_GrossMatchesNet(benchmark::State& s) {
 // The reverse rule divides; a division alone costs several multiplications, so it has a baseline
 // of its own beside the one for every rule.
 void Baseline_DivideFloor(benchmark::State& s) {
-  Run(s, [](double x) { return std::floor(x / 1.05); });
+  Run(s, [](double x) { return std::floor(x / tax::TaxFactor); });
 }
 BENCHMARK(Baseline_MultiplyFloor);
 BENCHMARK(Baseline_DivideFloor);

@@ -81,7 +81,7 @@ std::wstring Now() {
 }
 
 LRESULT CALLBACK ReadAndCloseBoxes(int code, WPARAM wparam, LPARAM lparam) {
-  const auto box = reinterpret_cast<HWND>(wparam);
+  const auto box = reinterpret_cast<HWND>(wparam);  // NOLINT(performance-no-int-to-ptr)
   wchar_t name[32] = {};
   if (code == HCBT_ACTIVATE && GetClassNameW(box, name, 32) > 0 &&
       name == std::wstring(L"#32770")) {
