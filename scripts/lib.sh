@@ -6,12 +6,12 @@ cd "$(dirname "${BASH_SOURCE[0]}")/.."
 # Debian packages the program needs to build and show its window.
 BUILD_PACKAGES=(g++ cmake ninja-build qt6-base-dev qt6-wayland qt6-translations-l10n fonts-ipafont-gothic)
 # And those its tests need: the stories run the program on its own X server and window manager,
-# driven by xdotool, and on its own headless sway, driven by wtype and a virtual pointer built
-# here, each with its own D-Bus session, AT-SPI bus and ibus with mozc; the identity tests compile
-# the Windows version record, validate the desktop files, and build and check the Debian package.
+# driven by xdotool, and on its own headless sway, driven by wtype and a mouse of the player's own,
+# each with its own D-Bus session, AT-SPI bus and ibus with mozc; the identity tests validate the
+# desktop files, and build and check the Debian package.
 TEST_PACKAGES=(googletest libgtest-dev xvfb x11-utils x11-xserver-utils openbox xdotool dbus-x11 dbus-bin
-  at-spi2-core python3-pyatspi libglib2.0-bin imagemagick sway wtype grim libwayland-dev pkgconf
-  ibus ibus-mozc binutils-mingw-w64-x86-64 desktop-file-utils appstream dpkg-dev file lintian
+  at-spi2-core python3-pyatspi libglib2.0-bin imagemagick sway wtype grim
+  ibus ibus-mozc desktop-file-utils appstream dpkg-dev file lintian
   man-db)
 # And those that make Mivo.exe and run its tests under Wine.
 WINDOWS_PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest
