@@ -8,11 +8,10 @@ BUILD_PACKAGES=(g++ cmake ninja-build qt6-base-dev qt6-wayland qt6-translations-
 # And those its tests need: the stories run the program on its own X server and window manager,
 # driven by xdotool, and on its own headless sway, driven by wtype and a mouse of the player's own,
 # each with its own D-Bus session, AT-SPI bus and ibus with mozc; the identity tests validate the
-# desktop files, and build and check the Debian package.
+# desktop files, check the program's hardening, and build and check the Debian package.
 TEST_PACKAGES=(googletest libgtest-dev xvfb x11-utils x11-xserver-utils openbox xdotool dbus-x11 dbus-bin
   at-spi2-core python3-pyatspi libglib2.0-bin imagemagick sway wtype grim
-  ibus ibus-mozc desktop-file-utils appstream dpkg-dev file lintian
-  man-db)
+  ibus ibus-mozc desktop-file-utils appstream dpkg-dev file lintian man-db devscripts)
 # And those that make Mivo.exe and run its tests under Wine.
 WINDOWS_PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest
   wine64 wine wixl msitools faketime python3)
