@@ -7,9 +7,14 @@
 #include <QFont>
 #include <QIcon>
 #include <QLibraryInfo>
+#include <QPixmap>
 #include <QTranslator>
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
+
+#include "resources/icon/mivo-16.xpm"
+#include "resources/icon/mivo-32.xpm"
 
 namespace window {
 namespace {
@@ -64,22 +69,30 @@ Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
   setApplicationDisplayName(QStringLiteral("Mivo"));
   setApplicationVersion(QStringLiteral(MIVO_VERSION));
   setDesktopFileName(QStringLiteral("org.mivo.Mivo"));
-  QIcon icon;
-  for (const int size : {16, 32, 48, 256})
-    icon.addFile(QStringLiteral(":/icons/mivo-%1.png").arg(size));
+  // The window's own icon, at 1x and 2x scale, from the pixel maps as they are: images to decode
+  // would cost more at start than the window itself. The desktop's menu and dock take theirs from
+  // the installed icon theme, through the desktop file name.
+  QIcon icon{QPixmap(mivo_16)};
+  icon.addPixmap(QPixmap(mivo_32));
   setWindowIcon(icon);
 
-  auto* translator = new QTranslator(this);
+  // About 9 pt keeps the digits and the caption legible in the window's small controls. Neither
+  // digits nor Japanese need shaping, which would read the font's largest tables at start.
+  QFont font(QStringList{QStringLiteral("IPAGothic"), QStringLiteral("IPAPGothic"),
+                         QStringLiteral("Noto Sans CJK JP"), QStringLiteral("VL Gothic")});
+  font.setPointSize(9);
+  font.setStyleStrategy(QFont::PreferNoShaping);
+  setFont(font);
+}
+
+void Application::TranslateQtTexts() {
+  static bool loaded = false;
+  if (std::exchange(loaded, true)) return;
+  auto* translator = new QTranslator(instance());
   if (translator->load(QStringLiteral("qtbase_ja"),
                        QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
     installTranslator(translator);
   }
-
-  // About 9 pt keeps the digits and the caption legible in the window's small controls.
-  QFont font(QStringList{QStringLiteral("IPAGothic"), QStringLiteral("IPAPGothic"),
-                         QStringLiteral("Noto Sans CJK JP"), QStringLiteral("VL Gothic")});
-  font.setPointSize(9);
-  setFont(font);
 }
 
 }  // namespace window

@@ -14,10 +14,14 @@ class DisplayWatch {
   void Release();
 };
 
-// The program's name and version, Qt's own texts in Japanese, and a Japanese font.
+// The program's name, version, icon and Japanese font.
 class Application final : private DisplayWatch, public QApplication {
  public:
   Application(int& argc, char** argv);
+
+  // Qt's own texts (a field's menu, a box's buttons) in Japanese; loaded once, when first needed,
+  // since the window at start shows none of them.
+  static void TranslateQtTexts();
 };
 
 }  // namespace window

@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "window/controls.h"
+#include "window/qt/application.h"
 
 namespace window {
 namespace {
@@ -65,6 +66,9 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
   switch (event->type()) {
     case QEvent::FocusIn:
       layer_.FocusArrived(control);
+      break;
+    case QEvent::ContextMenu:
+      Application::TranslateQtTexts();
       break;
     case QEvent::InputMethod: {
       auto* field = qobject_cast<QLineEdit*>(watched);
@@ -146,6 +150,7 @@ void Form1::SetFocus(Control control) {
 
 void Form1::MessageBox(std::u16string_view prompt, BoxIcon icon) {
   if (QGuiApplication::mouseButtons() != Qt::NoButton) press_interrupted_ = true;
+  Application::TranslateQtTexts();
   QMessageBox box(icon == BoxIcon::Warning ? QMessageBox::Warning : QMessageBox::NoIcon,
                   QStringLiteral("Mivo"), ToQString(prompt), QMessageBox::Ok, this);
   box.exec();
