@@ -10,6 +10,7 @@ mkdir -m 700 "$XDG_RUNTIME_DIR"
 
 stop_desktop() {
   trap '' INT TERM HUP  # a second signal must not cut this short
+  [ -z "${desktop_wine:-}" ] || WINEPREFIX=$desktop_wine wineserver -k 2>/dev/null || true
   local i
   for ((i = ${#desktop_pids[@]} - 1; i >= 0; i--)); do kill "${desktop_pids[i]}" 2>/dev/null || true; done
   for _ in $(seq 100); do kill -0 "${desktop_pids[@]}" 2>/dev/null || break; sleep 0.05; done
@@ -107,6 +108,26 @@ start_atspi() {
   wait_until "the accessibility bus" dbus-send --session --print-reply --dest=org.a11y.Bus \
     /org/a11y/bus org.a11y.Bus.GetAddress
   export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 NO_AT_BRIDGE=0
+}
+
+# Wine in a prefix of its own (PREFIX) that draws through this X server with its own frames, no
+# window manager needed, and the Japanese UI fonts mapped to IPAGothic; stopped with the desktop.
+use_wine_on_x() {
+  export WINEPREFIX=$PWD/$1 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  wine=/usr/lib/wine/wine64
+  if [ ! -f "$WINEPREFIX/.mivo-ready" ]; then
+    "$wine" wineboot --init >/dev/null 2>&1
+    for font in "MS UI Gothic" "MS Gothic" "MS PGothic" "Meiryo" "Meiryo UI" "Yu Gothic UI"; do
+      "$wine" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$font" /d IPAGothic /f >/dev/null 2>&1
+    done
+    "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+    wineserver -w
+    cp /usr/share/wine/fonts/tahoma*.ttf /usr/share/wine/fonts/marlett.ttf \
+      "$WINEPREFIX/drive_c/windows/Fonts/"
+    touch "$WINEPREFIX/.mivo-ready"
+  fi
+  wineserver --persistent >/dev/null 2>&1  # once, not with every program that the caller runs
+  desktop_wine=$WINEPREFIX
 }
 
 start_window_manager() {
