@@ -46,10 +46,6 @@ struct ToolkitWindow : Form {
   }
 };
 
-void Require(bool holds, const char* what) {
-  if (!holds) throw std::logic_error(what);
-}
-
 // Follows what the handlers did through the routines that the rules say a move runs; throws
 // where they did something else.
 struct Model {
@@ -59,35 +55,27 @@ struct Model {
   std::size_t focus = 0;
 
   const std::u16string& Next(int kind) {
-    Require(next < deeds.size() && deeds[next].first == kind, "the handlers did something else");
+    if (next == deeds.size() || deeds[next].first != kind) throw std::logic_error("another deed");
     return deeds[next++].second;
   }
-  // An unreadable text or an amount out of range stops a routine before it writes anything.
-  static bool Works(double (*rule)(double), const std::u16string& text) try {
-    rule(AmountFromText(text));
+  // A field's routine; false where an unreadable text or an amount out of range stops it before
+  // it writes anything.
+  bool Recalc(std::size_t control) try {
+    if (control == 0) {
+      tax::GrossFromNet(AmountFromText(texts[0]));
+      texts[1] = Next(1);
+      if (!tax::GrossMatchesNet(AmountFromText(texts[0]), AmountFromText(texts[1])))
+        throw std::logic_error("a gross amount that the net amount does not give");
+    } else if (control == 1) {
+      const double gross = AmountFromText(texts[1]);
+      tax::NetFromGross(gross);
+      texts[0] = Next(0);
+      if (!tax::GrossMatchesNet(AmountFromText(texts[0]), gross))
+        return Next('b').empty() || Recalc(0);
+    }
     return true;
   } catch (const tax::Error&) {
     return false;
-  }
-  bool Forward() {
-    if (!Works(tax::GrossFromNet, texts[0])) return false;
-    texts[1] = Next(1);
-    Require(tax::GrossMatchesNet(AmountFromText(texts[0]), AmountFromText(texts[1])),
-            "a gross amount that the net amount does not give");
-    return true;
-  }
-  bool Reverse() {
-    if (!Works(tax::NetFromGross, texts[1])) return false;
-    const double gross = AmountFromText(texts[1]);
-    texts[0] = Next(0);
-    if (!tax::GrossMatchesNet(AmountFromText(texts[0]), gross)) {
-      Require(Next('b') == u"該当金額無", "another box");
-      Forward();
-    }
-    return true;
-  }
-  bool Recalc(std::size_t control) {
-    return control == 0 ? Forward() : control == 1 ? Reverse() : true;
   }
   // The focus-lost routine to its end, then the focus-gained one; an error leaves the focus where
   // it was, with a warning.
@@ -110,7 +98,7 @@ TEST(EventLayer, RandomActionsFollowTheRules) {
   window.layer = &layer;
   layer.Start();
   Model model{window.deeds};
-  model.Forward();  // Text1 gains the focus at the start
+  model.Recalc(0);  // Text1 gains the focus at the start
   for (int step = 0; step < 10'000; ++step) {
     SCOPED_TRACE("step " + std::to_string(step));
     const std::size_t from = model.focus;

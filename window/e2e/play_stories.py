@@ -2,7 +2,7 @@
 
 A driver does what the user does and reads raw facts off the window, finding each control by its
 accessible name; the player compares them with the story. x, wayland: the Linux program on a desktop
-of its own, driven by xdotool, or by wtype and a virtual pointer, and read through AT-SPI as a screen
+of its own, driven by xdotool, or by wtype and a mouse of our own, and read through AT-SPI as a screen
 reader reads it. wine: Mivo.exe's window, in the engine under Wine that PROGRAM names.
 
 Usage: play_stories.py x|wayland|wine PROGRAM STORIES SCREENSHOT [PART-OF-A-TITLE]"""
@@ -59,18 +59,14 @@ def parse(path):
 
 def wait_for(condition, what, timeout=5.0):
     deadline = time.monotonic() + timeout
-    while not (value := attempt(condition)):
-        if time.monotonic() > deadline:
-            raise AssertionError(f"timed out waiting for {what}")
+    while time.monotonic() < deadline:
+        try:
+            if value := condition():
+                return value
+        except Exception:  # an accessible object that went away while being read
+            pass
         time.sleep(0.02)
-    return value
-
-
-def attempt(condition):
-    try:
-        return condition()
-    except Exception:  # an accessible object that went away while being read
-        return None
+    raise AssertionError(f"timed out waiting for {what}")
 
 
 def run(*command, text=True):
@@ -121,7 +117,7 @@ class AtSpiWindow:
         wait_for(composed, "the window to be told what was composed")
 
     def find(self, role=None, name=None, node=None):
-        """The showing accessible objects of that role, or that name, below node (or the program)."""
+        """The showing accessible objects of that role, or those of that name, below node."""
         node, found = node or self.app, []
         for child in filter(None, (node.getChildAtIndex(i) for i in range(node.childCount))):
             if child.name == name or child.getRole() == role and child.getState().contains(pyatspi.STATE_SHOWING):
@@ -130,12 +126,13 @@ class AtSpiWindow:
         return found
 
     def facts(self):
-        focus = [c for c, a in self.controls.items() if a.getState().contains(pyatspi.STATE_FOCUSED)]
+        def box(alert):
+            return (alert.name, " ".join(label.name for label in self.find(pyatspi.ROLE_LABEL, node=alert)),
+                    len(self.find(pyatspi.ROLE_PUSH_BUTTON, node=alert)), bool(self.find(pyatspi.ROLE_IMAGE, node=alert)))
+        state = {c: a.getState() for c, a in self.controls.items()}
         return Facts(*(self.controls[c].queryText().getText(0, -1) for c in ("Text1", "Text2")),
-                     (focus or [None])[0], self.controls["Command1"].getState().contains(pyatspi.STATE_PRESSED),
-                     [(box.name, " ".join(label.name for label in self.find(pyatspi.ROLE_LABEL, node=box)),
-                       len(self.find(pyatspi.ROLE_PUSH_BUTTON, node=box)), bool(self.find(pyatspi.ROLE_IMAGE, node=box)))
-                      for box in self.find(pyatspi.ROLE_ALERT)])
+                     next((c for c, s in state.items() if s.contains(pyatspi.STATE_FOCUSED)), None),
+                     state["Command1"].contains(pyatspi.STATE_PRESSED), [box(a) for a in self.find(pyatspi.ROLE_ALERT)])
 
     def middle(self, control):
         """The middle of the control, from the window's top left corner."""
@@ -177,24 +174,11 @@ class X(AtSpiWindow):
         self.window = wait_for(lambda: run("xdotool", "search", "--all", "--onlyvisible", "--pid",
                                            str(self.process.pid), "--name", "^Mivo$").split(), "the window")[0]
 
-    @classmethod
-    def prepare(cls, stories):
-        """xdotool garbles characters that are not on the keyboard: give each a spare key first."""
-        super().prepare(stories)
-        spare = re.findall(r"^keycode +(\d+) =\s*$", run("xmodmap", "-pke"), re.M)
-        wanted = {c for _, steps in stories for _, actions, _ in steps for verb, text in actions or []
-                  if verb == "type" for c in text if ord(c) > 127}
-        for c, code in zip(sorted(wanted), reversed(spare)):
-            run("xmodmap", "-e", f"keycode {code} = U{ord(c):04X}")
-
     def key(self, name):
         run("xdotool", "key", "--delay", "20", KEYS.get(name, name))
 
     def type(self, text):
-        for plain, other in re.findall(r"([\x00-\x7f]*)([^\x00-\x7f]?)", text):
-            run("xdotool", "type", "--delay", "20", "--", plain)
-            if other:
-                self.key(f"U{ord(other):04X}")
+        run("xdotool", "type", "--delay", "20", "--", text)
 
     def click(self, control, button=1):
         run("xdotool", "mousemove", "--window", self.window, *map(str, self.middle(control)), "click", str(button))
@@ -216,20 +200,16 @@ class Pointer:
     def __init__(self):
         self.socket = socket.socket(socket.AF_UNIX)
         self.socket.connect(os.path.join(os.environ["XDG_RUNTIME_DIR"], os.environ["WAYLAND_DISPLAY"]))
-        self.last, self.time, registry, offered = 1, 0, 2, {}  # 1 is the display
-        self.send(1, 1, self.new())  # get_registry
+        self.last, self.time, offered = 2, 0, {}  # the display is object 1, the registry 2
+        self.send(1, 1, 2)  # get_registry
         for sender, opcode, body in self.roundtrip():
-            if (sender, opcode) == (registry, 0):  # a global: its name, interface and version
-                offered[body[8:8 + struct.unpack_from("<I", body, 4)[0] - 1].decode()] = body[:4]
-        seat, manager = (self.new() for _ in range(2))
+            if (sender, opcode) == (2, 0):  # a global: its name, interface and version
+                offered[body[8:8 + struct.unpack_from("<I", body, 4)[0] - 1].decode()] = struct.unpack_from("<I", body)[0]
+        seat, manager, self.pointer = self.last + 1, self.last + 2, self.last + 3
+        self.last += 3
         for interface, made in (("wl_seat", seat), ("zwlr_virtual_pointer_manager_v1", manager)):
-            self.send(registry, 0, struct.unpack("<I", offered[interface])[0], interface, 1, made)  # bind
-        self.pointer = self.new()
+            self.send(2, 0, offered[interface], interface, 1, made)  # bind
         self.send(manager, 0, seat, self.pointer)  # create_virtual_pointer
-
-    def new(self):
-        self.last += 1
-        return self.last
 
     def send(self, target, opcode, *args):
         body = b"".join(struct.pack("<I", a) if isinstance(a, int) else struct.pack("<I", len(a) + 1) + a.encode()
@@ -238,7 +218,8 @@ class Pointer:
 
     def roundtrip(self):
         """What the compositor says until it has done all that it was asked before."""
-        callback, events, data = self.new(), [], b""
+        self.last += 1
+        callback, events, data = self.last, [], b""
         self.send(1, 0, callback)  # sync
         while not any(sender == callback for sender, _, _ in events):
             data += self.socket.recv(65536)
@@ -275,9 +256,8 @@ class Wayland(AtSpiWindow):
         return [window["rect"][k] + window["window_rect"][k] for k in "xy"]
 
     def click(self, control, button=1):
-        x, y = (o + m for o, m in zip(self.origin(), self.middle(control)))
         # From outside the window, so that the window always learns that the pointer entered it.
-        for spot in ((0, 0), (x, y)):
+        for spot in ((0, 0), [o + m for o, m in zip(self.origin(), self.middle(control))]):
             self.pointer.act(1, *spot, 640, 480)
         for state in (1, 0):
             self.pointer.act(2, {1: 0x110, 3: 0x111}[button], state)  # BTN_LEFT, BTN_RIGHT
@@ -301,9 +281,8 @@ class Wine:
     """Mivo.exe's window in its engine, which does each action to its end and keeps what the window
     showed as each box opened (and closes it) until it is asked for the facts."""
     engine = None
-    # Virtual-key code, Shift held, on the keypad.
     KEYS = {"Enter": "13 0 0", "KeypadEnter": "13 0 1", "Shift+Enter": "13 1 0", "Tab": "9 0 0",
-            "Shift+Tab": "9 1 0", "Space": "32 0 0", "Delete": "46 0 0", "Escape": "27 0 0"}
+            "Shift+Tab": "9 1 0", "Space": "32 0 0", "Delete": "46 0 0", "Escape": "27 0 0"}  # code, Shift, keypad
 
     def __init__(self, input_method=False):
         wine_run = pathlib.Path(__file__).resolve().parents[2] / "scripts" / "wine-run"

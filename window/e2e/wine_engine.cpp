@@ -1,7 +1,7 @@
 // Plays the stories' actions on Mivo.exe's real window in this process under Wine: it finds the
 // controls by their accessible names, types and clicks through SendInput, and a hook reads and
-// closes each box as it opens. One action a line, answered "done" or "cannot": start, launch
-// PROGRAM, key VK SHIFT KEYPAD, type TEXT, click CONTROL, menu, select, away, ok. "facts" is
+// closes each box as it opens. One action a line, answered "done" or "cannot": start, key VK
+// SHIFT KEYPAD, type TEXT, click CONTROL, menu, select, away, ok. "facts" is
 // answered, tab-separated, with what the window showed as the first box opened since the last
 // facts, or else now (net, gross, the control with the focus, the button held down), then each
 // box's title, text, number of buttons and icon.
@@ -172,21 +172,6 @@ bool Act(const std::wstring& verb, const std::wstring& text) {
   return verb != L"click" || !inputs.empty();
 }
 
-// Another program, until it shows a window titled Mivo: it needs nothing beside Windows.
-bool Launch(std::wstring program) {
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  if (!CreateProcessW(program.data(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &process)) {
-    return false;
-  }
-  HWND shown = nullptr;
-  for (int i = 0; i < 100 && (shown = FindWindowW(nullptr, L"Mivo")) == nullptr; ++i) Sleep(50);
-  TerminateProcess(process.hProcess, 0);
-  return shown != nullptr;
-}
-
 bool Start() {
   g_form.reset();
   g_form = std::make_unique<Win32Form1>(GetModuleHandleW(nullptr));
@@ -218,9 +203,7 @@ int main() {
       g_boxes.clear();
       continue;
     }
-    const bool done = verb == L"launch"  ? Launch(text)
-                      : verb == L"start" ? Start()
-                                         : g_form && Act(verb, text);
+    const bool done = verb == L"start" ? Start() : g_form && Act(verb, text);
     std::fputws(done ? L"done\n" : L"cannot\n", stdout);
   }
   g_form.reset();
