@@ -74,9 +74,10 @@ TEST(AmountFromText, ReadsWhatAJapaneseUserTypes) {
 
 TEST(AmountFromText, RejectsAnythingElseWithTheTextItCouldNotRead) {
   for (const std::u16string text :
-       {u"",     u" \u3000", u"-",   u".",   u"¥",     u"abc",   u"12a",    u"inf",      u"nan",
-        u"0x10", u"10 50",   u"--5", u"¥-5", u"1,05",  u"1,0,0", u"1,0000", u"1234,567", u",100",
-        u"100,", u"0.1,0",   u"1e",  u"1e+", u"1.2.3", u"一千",  u"5円円",  u"5 円"}) {
+       {u"",      u" \u3000", u"-",        u".",        u"¥",     u"abc",  u"12a",
+        u"inf",   u"nan",     u"0x10",     u"10 50",    u"--5",   u"¥-5",  u"1,05",
+        u"1,0,0", u"1,0000",  u"1234,567", u"1,00,000", u",100",  u"100,", u"0.1,0",
+        u"1e",    u"1e+",     u"1.2.3",    u"一千",     u"5円円", u"5 円"}) {
     try {
       AmountFromText(text);
       ADD_FAILURE() << "accepted text of " << text.size() << " characters";
