@@ -19,7 +19,9 @@
 namespace window {
 namespace {
 
-int real_stderr = -1;  // while standard error is held back
+// While Qt looks for a display: standard error as it was, and what is said meanwhile.
+int real_stderr = -1;
+int held = -1;
 QtMessageHandler qt_handler = nullptr;
 
 void OnStartUpMessage(QtMsgType type, const QMessageLogContext& context, const QString& message) {
@@ -40,27 +42,24 @@ void OnStartUpMessage(QtMsgType type, const QMessageLogContext& context, const Q
 }  // namespace
 
 DisplayWatch::DisplayWatch() {
-  const int held = memfd_create("mivo-start-up", MFD_CLOEXEC);
-  if (held < 0) return;
   real_stderr = fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 0);
-  dup2(held, STDERR_FILENO);
-  close(held);
+  held = memfd_create("mivo-start-up", MFD_CLOEXEC);
+  if (held >= 0) dup2(held, STDERR_FILENO);
   qt_handler = qInstallMessageHandler(OnStartUpMessage);
 }
 
 void DisplayWatch::Release() {
-  if (real_stderr < 0) return;
   qInstallMessageHandler(qt_handler);
-  const int held = dup(STDERR_FILENO);
-  dup2(real_stderr, STDERR_FILENO);
-  close(real_stderr);
-  real_stderr = -1;
-  char said[4096];
-  off_t at = 0;
-  for (ssize_t n = 0; (n = pread(held, said, sizeof said, at)) > 0; at += n) {
-    if (write(STDERR_FILENO, said, static_cast<std::size_t>(n)) != n) break;
+  if (held >= 0) {
+    dup2(real_stderr, STDERR_FILENO);
+    char said[4096];
+    off_t at = 0;
+    for (ssize_t n = 0; (n = pread(held, said, sizeof said, at)) > 0; at += n) {
+      if (write(STDERR_FILENO, said, static_cast<std::size_t>(n)) != n) break;
+    }
+    close(held);
   }
-  close(held);
+  close(real_stderr);
 }
 
 Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
