@@ -79,8 +79,9 @@ Spread SpreadOf(std::vector<double> values) {
 int main(int argc, char** argv) {
   const bool launched = argc > 2 && std::string(argv[2]) == "--with";
   const char* launcher = launched ? argv[3] : nullptr;
-  const int first = launched ? 4 : 2;  // the baseline
-  if (argc < first + 2) {
+  const std::size_t first = launched ? 4 : 2;  // the baseline
+  const auto args = static_cast<std::size_t>(argc);
+  if (args < first + 2) {
     std::fprintf(stderr, "usage: %s RUNS [--with LAUNCHER] BASELINE PROGRAM...\n", argv[0]);
     return 2;
   }
@@ -92,7 +93,7 @@ int main(int argc, char** argv) {
   xcb_flush(x);
 
   const int runs = std::stoi(argv[1]);
-  const auto programs = static_cast<std::size_t>(argc - first);
+  const std::size_t programs = args - first;
   std::vector<std::vector<double>> times(programs), memory(programs);
   Measure(x, launcher, argv[first]);  // warms the caches for every run alike
   for (int run = 0; run < runs; ++run) {
