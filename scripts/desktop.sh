@@ -113,7 +113,7 @@ start_atspi() {
 # Wine in a prefix of its own (PREFIX) that draws through this X server with its own frames, no
 # window manager needed, and the Japanese UI fonts mapped to IPAGothic; stopped with the desktop.
 use_wine_on_x() {
-  export WINEPREFIX=$PWD/$1 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  export WINEPREFIX=$PWD/$1 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" TMPDIR=$desktop_folder
   wine=/usr/lib/wine/wine64
   if [ ! -f "$WINEPREFIX/.mivo-ready" ]; then
     "$wine" wineboot --init >/dev/null 2>&1
