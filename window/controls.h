@@ -14,20 +14,20 @@ struct Rect {
   int left, top, width, height;
 };
 
-struct ControlSpec {
+struct ControlDesign {
   const char* name;                 // as the code calls it
   const char16_t* text;             // the field's text at start, or the button's caption
   const char16_t* accessible_name;  // what a screen reader says
   Rect geometry;
 };
 
-inline constexpr ControlSpec kControls[] = {
+inline constexpr ControlDesign kControls[] = {
     {"Text1", u"0", u"税抜金額", {0, 0, 113, 18}},
     {"Text2", u"0", u"税込金額", {0, 16, 113, 18}},
     {"Command1", u"消費税計算機", u"消費税計算機", {0, 32, 113, 17}},
 };
 
-constexpr const ControlSpec& SpecOf(Control control) {
+constexpr const ControlDesign& DesignOf(Control control) {
   return kControls[static_cast<int>(control)];
 }
 

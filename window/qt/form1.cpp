@@ -22,11 +22,11 @@ QString ToQString(std::u16string_view text) {
 
 template <typename Widget>
 Widget* Make(QWidget* parent, Control control) {
-  const ControlSpec& spec = SpecOf(control);
-  auto* widget = new Widget(ToQString(spec.text), parent);
-  widget->setObjectName(QLatin1String(spec.name));
-  widget->setAccessibleName(ToQString(spec.accessible_name));
-  const Rect& r = spec.geometry;
+  const ControlDesign& design = DesignOf(control);
+  auto* widget = new Widget(ToQString(design.text), parent);
+  widget->setObjectName(QLatin1String(design.name));
+  widget->setAccessibleName(ToQString(design.accessible_name));
+  const Rect& r = design.geometry;
   widget->setGeometry(r.left, r.top, r.width, r.height);
   return widget;
 }

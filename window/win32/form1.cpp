@@ -41,15 +41,15 @@ Win32Form1::Win32Form1(HINSTANCE instance) {
   hwnd_ = CreateWindowExW(0, kClassName, L"Mivo", kStyle, CW_USEDEFAULT, CW_USEDEFAULT, 0, 0,
                           nullptr, nullptr, instance, this);
   for (UINT_PTR i = 0; i < 3; ++i) {
-    const ControlSpec& spec = kControls[i];
+    const ControlDesign& design = kControls[i];
     const bool field = i != static_cast<UINT_PTR>(Control::Command1);
     // A screen reader names an edit after the label just before it, hidden or not.
     if (field) {
-      CreateWindowExW(0, L"STATIC", Wide(spec.accessible_name), WS_CHILD | SS_NOPREFIX, 0, 0, 0, 0,
-                      hwnd_, nullptr, instance, nullptr);
+      CreateWindowExW(0, L"STATIC", Wide(design.accessible_name), WS_CHILD | SS_NOPREFIX, 0, 0, 0,
+                      0, hwnd_, nullptr, instance, nullptr);
     }
     controls_[i] = CreateWindowExW(
-        field ? WS_EX_CLIENTEDGE : 0, field ? L"EDIT" : L"BUTTON", Wide(spec.text),
+        field ? WS_EX_CLIENTEDGE : 0, field ? L"EDIT" : L"BUTTON", Wide(design.text),
         WS_CHILD | WS_VISIBLE | WS_TABSTOP | (field ? ES_AUTOHSCROLL : BS_PUSHBUTTON), 0, 0, 0, 0,
         hwnd_, reinterpret_cast<HMENU>(i + 1), instance, nullptr);
     SetWindowSubclass(controls_[i], ControlProc, i, reinterpret_cast<DWORD_PTR>(this));

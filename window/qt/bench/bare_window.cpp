@@ -8,9 +8,9 @@
 
 template <typename Widget>
 void Add(QWidget& window, window::Control control) {
-  const window::ControlSpec& spec = window::SpecOf(control);
-  const window::Rect& r = spec.geometry;
-  (new Widget(QString::fromUtf16(spec.text), &window))
+  const window::ControlDesign& design = window::DesignOf(control);
+  const window::Rect& r = design.geometry;
+  (new Widget(QString::fromUtf16(design.text), &window))
       ->setGeometry(r.left, r.top, r.width, r.height);
 }
 
