@@ -20,12 +20,12 @@ execute_process(COMMAND ${stopped} msibuild ${MSI} -i ${stage}/_ForceCodepage.id
                         -q "UPDATE Shortcut SET Description = '消費税計算機'"
                         -q "UPDATE LaunchCondition SET Description = '新しいバージョンの Mivo がインストールされています。'"
                 WORKING_DIRECTORY ${CMAKE_CURRENT_LIST_DIR} COMMAND_ERROR_IS_FATAL ANY)
-# wixl's package code is drawn at random: first none, then one derived from all the rest.
-foreach(code 00000000-0000-0000-0000-000000000000 derived)
-  if(code STREQUAL derived)
-    file(SHA256 ${MSI} content)
-    string(UUID code NAMESPACE ${UPGRADE_CODE} NAME ${content} TYPE SHA1 UPPER)
-  endif()
+# wixl draws the package code at random: set none first, then one derived from all the rest.
+function(set_package_code code)
   execute_process(COMMAND ${stopped} msibuild ${MSI} -s 消費税計算機 "The Mivo developers" "x64;1041"
                           {${code}} COMMAND_ERROR_IS_FATAL ANY)
-endforeach()
+endfunction()
+set_package_code(00000000-0000-0000-0000-000000000000)
+file(SHA256 ${MSI} content)
+string(UUID package_code NAMESPACE ${UPGRADE_CODE} NAME ${content} TYPE SHA1 UPPER)
+set_package_code(${package_code})

@@ -70,8 +70,10 @@ struct Model {
       const double gross = AmountFromText(texts[1]);
       tax::NetFromGross(gross);
       texts[0] = Next(0);
-      if (!tax::GrossMatchesNet(AmountFromText(texts[0]), gross))
-        return Next('b').empty() || Recalc(0);
+      if (!tax::GrossMatchesNet(AmountFromText(texts[0]), gross)) {
+        Next('b');  // the no-match box, then the gross amount put right
+        Recalc(0);
+      }
     }
     return true;
   } catch (const tax::Error&) {
