@@ -181,7 +181,8 @@ LRESULT Win32Form1::OnControlMessage(Control control, HWND hwnd, UINT message, W
       if (all_selected) SendMessageW(hwnd, EM_SETSEL, 0, -1);
       return result;
     }
-    case WM_LBUTTONDOWN: {
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK: {  // the second press of a quick pair, as after a box closed at once
       // A press whose focus move opened a box is over: its release must not click the button
       // or go on selecting in an edit, and the button must not stay pushed in.
       const int boxes = layer_.boxes_shown();
