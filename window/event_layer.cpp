@@ -1,6 +1,7 @@
 #include "window/event_layer.h"
 
 #include <exception>
+#include <utility>
 
 #include "tax/errors.h"
 #include "window/handlers.h"
@@ -55,7 +56,7 @@ void EventLayer::Start() {
 }
 
 void EventLayer::FocusArrived(Control control) {
-  Handle(control, [this, control] { SetFocus(control); });
+  Handle(control, [this, control] { Move(control, false); });
 }
 
 void EventLayer::KeyDown(Control control, KeyCode key, bool shift) {
@@ -70,10 +71,13 @@ void EventLayer::Clicked(Control control) {
   });
 }
 
-void EventLayer::SetFocus(Control control) {
+void EventLayer::SetFocus(Control control) { Move(control, true); }
+
+void EventLayer::Move(Control control, bool move_toolkit) {
   if (control == focus_) return;
-  if (const auto lost = BindingOf(focus_).lost_focus) lost(*this);
-  focus_ = control;
+  const Control left = std::exchange(focus_, control);
+  if (move_toolkit) window_.SetFocus(control);
+  if (const auto lost = BindingOf(left).lost_focus) lost(*this);
   if (const auto got = BindingOf(control).got_focus) got(*this);
 }
 

@@ -15,7 +15,9 @@ namespace window {
 //    arrival on another control is a focus move. Activation of the window, popups and boxes move
 //    the toolkit's focus away and back to the same control, and so run nothing.
 //  - A move runs the focus-lost handler of the control left, to its end, then the focus-gained
-//    handler of the control entered. A handler's own SetFocus is such a move.
+//    handler of the control entered. A handler's own SetFocus is such a move; it moves the
+//    toolkit's focus first, so that a screen reader hears of the move before the handlers change
+//    the control entered. The toolkit tells of an arrival that it reports before it is reported.
 //  - One user action (a focus arrival, a key, a click) is handled at a time; whatever the toolkit
 //    reports while it is handled, from a box or from the focus being put back, is its own echo and
 //    is ignored.
@@ -36,6 +38,8 @@ class EventLayer final : public Form {
 
   // Where the handlers believe the focus is.
   Control focus() const { return focus_; }
+  // Whether the toolkit's focus arriving on the control now would be a move.
+  bool Moves(Control arrived) const { return !handling_ && arrived != focus_; }
   // How many boxes have been shown, errors included; a toolkit compares it across an event.
   int boxes_shown() const { return boxes_shown_; }
 
@@ -48,6 +52,7 @@ class EventLayer final : public Form {
  private:
   template <typename Action>
   void Handle(Control arrived, Action action);
+  void Move(Control control, bool move_toolkit);
 
   Form& window_;
   Control focus_ = Control::Text1;

@@ -1,5 +1,6 @@
 #include "window/qt/form1.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QInputMethod>
 #include <QInputMethodEvent>
@@ -18,6 +19,26 @@ namespace {
 
 QString ToQString(std::u16string_view text) {
   return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// Qt tells assistive technologies of a focus move once the move is over, after the handlers have
+// changed the control entered: a screen reader then takes the change for the arrival and never
+// says where the focus went. So the arrival is told before the handlers run, and Qt's word of it
+// after them is held back; a screen reader takes that for a repeat and drops the first.
+QObject* g_told = nullptr;
+
+void ForwardAccessibilityUpdate(QAccessibleEvent* event) {
+  if (event->type() == QAccessible::Focus && event->object() == std::exchange(g_told, nullptr))
+    return;
+  QAccessible::installUpdateHandler(nullptr);
+  QAccessible::updateAccessibility(event);
+  QAccessible::installUpdateHandler(ForwardAccessibilityUpdate);
+}
+
+void TellFocusArrived(QObject* control) {
+  QAccessibleEvent arrived(control, QAccessible::Focus);
+  QAccessible::updateAccessibility(&arrived);
+  g_told = control;
 }
 
 template <typename Widget>
@@ -46,6 +67,7 @@ Form1::Form1()
   for (QWidget* control : controls_) {
     control->installEventFilter(this);
   }
+  QAccessible::installUpdateHandler(ForwardAccessibilityUpdate);
   connect(command1_, &QPushButton::clicked, this, [this] { layer_.Clicked(Control::Command1); });
 
   layer_.Start();
@@ -65,6 +87,7 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
   const Control control = ControlOf(watched);
   switch (event->type()) {
     case QEvent::FocusIn:
+      if (layer_.Moves(control)) TellFocusArrived(watched);
       layer_.FocusArrived(control);
       break;
     case QEvent::ContextMenu:
