@@ -110,17 +110,23 @@ start_atspi() {
   export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 NO_AT_BRIDGE=0
 }
 
-# Wine in a prefix of its own (PREFIX) that draws through this X server with its own frames, no
-# window manager needed, and the Japanese UI fonts mapped to IPAGothic; stopped with the desktop.
+# Wine in a prefix of its own (PREFIX, made once) that draws through this X server, with the
+# Japanese UI fonts mapped to IPAGothic and the display's DPI (MIVO_DPI, else 96); its windows are
+# framed by the window manager with "managed", else by Wine itself. Stopped with the desktop.
 use_wine_on_x() {
-  export WINEPREFIX=$PWD/$1 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" TMPDIR=$desktop_folder
+  export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" TMPDIR=$desktop_folder
+  WINEPREFIX=$(realpath -m "$1")
   wine=/usr/lib/wine/wine64
   if [ ! -f "$WINEPREFIX/.mivo-ready" ]; then
     "$wine" wineboot --init >/dev/null 2>&1
-    for font in "MS UI Gothic" "MS Gothic" "MS PGothic" "Meiryo" "Meiryo UI" "Yu Gothic UI"; do
-      "$wine" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$font" /d IPAGothic /f >/dev/null 2>&1
-    done
-    "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+    { printf 'REGEDIT4\n[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\n'
+      for font in "MS UI Gothic" "MS Gothic" "MS PGothic" "Meiryo" "Meiryo UI" "Yu Gothic UI"; do
+        printf '"%s"="IPAGothic"\n' "$font"
+      done
+      printf '[HKEY_CURRENT_USER\\Control Panel\\Desktop]\n"LogPixels"=dword:%08x\n' "${MIVO_DPI:-96}"
+      [ "${2:-}" = managed ] || printf '[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\n"Managed"="N"\n'
+    } >"$WINEPREFIX/mivo.reg"
+    "$wine" regedit "$WINEPREFIX/mivo.reg" >/dev/null 2>&1
     wineserver -w
     cp /usr/share/wine/fonts/tahoma*.ttf /usr/share/wine/fonts/marlett.ttf \
       "$WINEPREFIX/drive_c/windows/Fonts/"

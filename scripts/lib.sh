@@ -14,7 +14,7 @@ TEST_PACKAGES=(googletest libgtest-dev xvfb x11-utils x11-xserver-utils openbox 
   ibus ibus-mozc desktop-file-utils appstream dpkg-dev file lintian man-db devscripts)
 # And those that make Mivo.exe and run its tests under Wine.
 WINDOWS_PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest
-  wine64 wine wixl msitools faketime python3)
+  wine64 wine fonts-wine wixl msitools faketime python3)
 
 as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi

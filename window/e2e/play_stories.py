@@ -1,9 +1,10 @@
 """Plays the window's stories on a real window and reports each as passed, failed or skipped.
 
-A driver does what the user does and reads raw facts off the window, finding each control by its
-accessible name; the player compares them with the story. x, wayland: the Linux program on a desktop
-of its own, driven by xdotool, or by wtype and a mouse of our own, and read through AT-SPI as a screen
-reader reads it. wine: Mivo.exe's window, in the engine under Wine that PROGRAM names.
+A driver starts the program as it ships, does what the user does and reads raw facts off the window
+from outside, as a screen reader does, finding each control by its accessible name; the player
+compares them with the story. x: the Linux program on X, driven by xdotool and read through AT-SPI;
+wayland: the same on sway, driven by wtype and a mouse of our own; wine: Mivo.exe under Wine on X,
+driven by xdotool like the Linux program and read through MSAA by a small Windows reader.
 
 Usage: play_stories.py x|wayland|wine PROGRAM STORIES SCREENSHOT [PART-OF-A-TITLE]"""
 
@@ -19,15 +20,21 @@ import sys
 import time
 
 PLATFORM, PROGRAM, STORIES, SCREENSHOT, ONLY = (sys.argv[1:] + [""])[:5]
-# From the table that the windows are built from: {"Text1", u"0", u"税抜金額", ...
-NAMES = dict(re.findall(r'\{"(\w+)", u"[^"]*", u"([^"]+)"',
-                        (pathlib.Path(STORIES).parent / "controls.h").read_text(encoding="utf-8")))
+# From the table that the windows are built from: {"Text1", u"0", u"税抜金額", {0, 0, 113, 18}},
+TABLE = (pathlib.Path(STORIES).parent / "controls.h").read_text(encoding="utf-8")
+DESIGN = {c: (n, [int(x) for x in r.split(",")])
+          for c, n, r in re.findall(r'\{"(\w+)", u"[^"]*", u"([^"]+)", \{([\d, ]+)\}\}', TABLE)}
+NAMES = {c: n for c, (n, _) in DESIGN.items()}
+CONTROL = {n: c for c, n in NAMES.items()}
+CLIENT = [int(re.search(rf"k{k} = (\d+)", TABLE)[1]) for k in ("ClientWidth", "ClientHeight")]
+SCALE = int(os.environ.get("MIVO_DPI", "96")) / 96  # the display's scale, for Mivo.exe
 KEYS = {"Enter": "Return", "KeypadEnter": "KP_Enter", "Shift+Enter": "shift+Return", "Tab": "Tab",
         "Shift+Tab": "shift+Tab", "Space": "space", "Delete": "Delete", "Escape": "Escape",
         "select all": "ctrl+a"}
-# The texts, the control with the focus, the button held down, and each open box's title, text,
-# number of buttons and warning sign.
-Facts = collections.namedtuple("Facts", "net gross focus pressed boxes")
+# The texts, the control with the focus, the button held down, each open box's title, text, number
+# of buttons and warning sign, and a control that a screen reader heard change before it heard the
+# focus arrive there, in the last thing that the user did.
+Facts = collections.namedtuple("Facts", "net gross focus pressed boxes late", defaults=[None])
 
 
 def shown(facts):
@@ -37,6 +44,8 @@ def shown(facts):
         where = ("warning" if warning else "box") + f' "{text}"'
         if (title, buttons) != ("Mivo", 1):
             where = f"a box titled {title} with {buttons} buttons: {where}"
+    if facts.late:
+        where += f", but a screen reader heard {facts.late} change before the focus arrived there"
     return facts.net, facts.gross, where if len(facts.boxes) < 2 else f"{len(facts.boxes)} boxes"
 
 
@@ -46,7 +55,7 @@ def parse(path):
     for number, line in enumerate(open(path, encoding="utf-8"), 1):
         if (line := line.strip()).startswith("=="):
             stories.append((line[2:].strip(), []))
-        elif skip := re.fullmatch(r"skip on (\w+): (.*)", line):
+        elif skip := re.fullmatch(r"skip on ([\w, ]+): (.*)", line):
             stories[-1][1].append((number, None, skip.groups()))
         elif line and not line.startswith("#"):
             actions, expected = line.split("=>")
@@ -73,28 +82,24 @@ def run(*command, text=True):
     return subprocess.run(command, check=True, capture_output=True, text=text).stdout
 
 
-class AtSpiWindow:
-    """The Linux program, read through AT-SPI; the desktops below give it keys and clicks. With an
-    input method, typing composes Japanese, as a user with it switched on does."""
+class Window:
+    """What the user does, in terms of a driver's keys, typing and clicks. Drivers start the program
+    with the Japanese input method on for the stories that compose, and wait until the input method
+    knows the window: keys typed sooner would not compose."""
     def __init__(self, input_method=False):
         focused_before = input_method and self.input_context()
-        self.process = subprocess.Popen([PROGRAM], stderr=subprocess.DEVNULL,
-                                        env=dict(os.environ, QT_IM_MODULE="ibus" if input_method else ""))
-        self.app = wait_for(lambda: [a for a in pyatspi.Registry.getDesktop(0)
-                                     if a and a.get_process_id() == self.process.pid], "the program")[0]
-        self.app.set_cache_mask(Atspi.Cache.NONE)
-        self.controls = {c: wait_for(lambda n=n: self.find(name=n), n)[0] for c, n in NAMES.items()}
-        if input_method:  # keys typed before the program has its input context would not compose
+        self.start(input_method)
+        if input_method:
             wait_for(lambda: self.input_context() != focused_before, "the input method")
 
     @classmethod
     def prepare(cls, stories):
         """Listens to what ibus tells the windows it has composed."""
-        AtSpiWindow.told = subprocess.Popen(
+        Window.told = subprocess.Popen(
             ["dbus-monitor", "--address", os.environ["IBUS_ADDRESS"],
              "type='signal',interface='org.freedesktop.IBus.InputContext',member='UpdatePreeditText'"],
             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-        os.set_blocking(AtSpiWindow.told.stdout.fileno(), False)
+        os.set_blocking(Window.told.stdout.fileno(), False)
 
     @staticmethod
     def input_context():
@@ -116,29 +121,10 @@ class AtSpiWindow:
             return wide in told
         wait_for(composed, "the window to be told what was composed")
 
-    def find(self, role=None, name=None, node=None):
-        """The showing accessible objects of that role, or those of that name, below node."""
-        node, found = node or self.app, []
-        for child in filter(None, (node.getChildAtIndex(i) for i in range(node.childCount))):
-            if child.name == name or child.getRole() == role and child.getState().contains(pyatspi.STATE_SHOWING):
-                found.append(child)
-            found += self.find(role, name, child)
-        return found
-
-    def facts(self):
-        def box(alert):
-            return (alert.name, " ".join(label.name for label in self.find(pyatspi.ROLE_LABEL, node=alert)),
-                    len(self.find(pyatspi.ROLE_PUSH_BUTTON, node=alert)), bool(self.find(pyatspi.ROLE_IMAGE, node=alert)))
-        state = {c: a.getState() for c, a in self.controls.items()}
-        return Facts(*(self.controls[c].queryText().getText(0, -1) for c in ("Text1", "Text2")),
-                     next((c for c, s in state.items() if s.contains(pyatspi.STATE_FOCUSED)), None),
-                     state["Command1"].contains(pyatspi.STATE_PRESSED), [box(a) for a in self.find(pyatspi.ROLE_ALERT)])
-
     def middle(self, control):
-        """The middle of the control, from the window's top left corner."""
-        window, it = (a.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
-                      for a in (self.app.getChildAtIndex(0), self.controls[control]))
-        return it.x - window.x + it.width // 2, it.y - window.y + it.height // 2
+        """The middle of the control, from the top left corner of the window's client area."""
+        x, y, width, height = self.layout()[1][control]
+        return x + width // 2, y + height // 2
 
     def act(self, verb, text):
         if verb in ("type", "compose"):
@@ -147,7 +133,7 @@ class AtSpiWindow:
             self.click(verb[6:])
         elif verb == "ok":
             self.key("Enter")
-            wait_for(lambda: not self.find(pyatspi.ROLE_ALERT), "the box to close")
+            wait_for(lambda: not self.facts().boxes, "the box to close")
         elif verb == "menu":
             self.click(self.facts().focus, button=3)
             wait_for(self.menu_open, "the menu")
@@ -168,9 +154,72 @@ class AtSpiWindow:
         self.process.wait(5)
 
 
-class X(AtSpiWindow):
-    def __init__(self, input_method=False):
-        super().__init__(input_method)
+class AtSpi(Window):
+    """The Linux program, read through AT-SPI, on which it also tells a screen reader of each focus move
+    and text change: noted is a control whose text changed before the focus was told to arrive there."""
+    playing = {}  # the windows by their process
+
+    @classmethod
+    def prepare(cls, stories):
+        super().prepare(stories)
+        pyatspi.Registry.registerEventListener(cls.hear, "object:state-changed:focused", "object:text-changed")
+
+    @staticmethod
+    def hear(event):
+        window, control = AtSpi.playing.get(event.source.get_process_id()), CONTROL.get(event.source.name)
+        if window and control and "text" in event.type:
+            window.changed.add(control)
+        elif window and control in window.changed and event.detail1:
+            window.late = window.late or control
+
+    def start(self, input_method):
+        self.process = subprocess.Popen([PROGRAM], stderr=subprocess.DEVNULL,
+                                        env=dict(os.environ, QT_IM_MODULE="ibus" if input_method else ""))
+        self.app = wait_for(lambda: [a for a in pyatspi.Registry.getDesktop(0)
+                                     if a and a.get_process_id() == self.process.pid], "the program")[0]
+        self.app.set_cache_mask(Atspi.Cache.NONE)
+        self.controls = {c: wait_for(lambda n=n: self.find(name=n), n)[0] for c, n in NAMES.items()}
+        self.changed, self.late, AtSpi.playing[self.process.pid] = set(), None, self
+
+    def find(self, role=None, name=None, node=None):
+        """The showing accessible objects of that role, or those of that name, below node."""
+        node, found = node or self.app, []
+        for child in filter(None, (node.getChildAtIndex(i) for i in range(node.childCount))):
+            if child.name == name or child.getRole() == role and child.getState().contains(pyatspi.STATE_SHOWING):
+                found.append(child)
+            found += self.find(role, name, child)
+        return found
+
+    def hear_afresh(self):
+        """Waits until the window shows the same twice, then hears only what comes next."""
+        last = None
+        while (now := self.facts()) != last:
+            last, _ = now, time.sleep(0.03)
+        self.changed, self.late = set(), None
+
+    def facts(self):
+        def box(alert):
+            return (alert.name, " ".join(label.name for label in self.find(pyatspi.ROLE_LABEL, node=alert)),
+                    len(self.find(pyatspi.ROLE_PUSH_BUTTON, node=alert)), bool(self.find(pyatspi.ROLE_IMAGE, node=alert)))
+        while GLib.MainContext.default().iteration(False):
+            pass  # what the bus told meanwhile, to hear()
+        state = {c: a.getState() for c, a in self.controls.items()}
+        return Facts(*(self.controls[c].queryText().getText(0, -1) for c in ("Text1", "Text2")),
+                     next((c for c, s in state.items() if s.contains(pyatspi.STATE_FOCUSED)), None),
+                     state["Command1"].contains(pyatspi.STATE_PRESSED), [box(a) for a in self.find(pyatspi.ROLE_ALERT)],
+                     self.late)
+
+    def layout(self):
+        """The window's size, and each control's place and size, from AT-SPI's extents."""
+        window, *controls = (a.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+                             for a in [self.app.getChildAtIndex(0), *self.controls.values()])
+        return [window.width, window.height], {c: [e.x - window.x, e.y - window.y, e.width, e.height]
+                                              for c, e in zip(self.controls, controls)}
+
+
+class XInput:
+    """Keys, typing and clicks through the X server, as a user's reach the window."""
+    def find_window(self):
         self.window = wait_for(lambda: run("xdotool", "search", "--all", "--onlyvisible", "--pid",
                                            str(self.process.pid), "--name", "^Mivo$").split(), "the window")[0]
 
@@ -192,6 +241,12 @@ class X(AtSpiWindow):
 
     def screenshot(self):
         run("import", "-window", "root", SCREENSHOT)
+
+
+class X(XInput, AtSpi):
+    def start(self, input_method):
+        super().start(input_method)
+        self.find_window()
 
 
 class Pointer:
@@ -235,7 +290,7 @@ class Pointer:
         self.roundtrip()
 
 
-class Wayland(AtSpiWindow):
+class Wayland(AtSpi):
     @classmethod
     def prepare(cls, stories):
         super().prepare(stories)
@@ -277,63 +332,66 @@ class Wayland(AtSpiWindow):
         run("grim", SCREENSHOT)
 
 
-class Wine:
-    """Mivo.exe's window in its engine, which does each action to its end and keeps what the window
-    showed as each box opened (and closes it) until it is asked for the facts."""
-    engine = None
-    KEYS = {"Enter": "13 0 0", "KeypadEnter": "13 0 1", "Shift+Enter": "13 1 0", "Tab": "9 0 0",
-            "Shift+Tab": "9 1 0", "Space": "32 0 0", "Delete": "46 0 0", "Escape": "27 0 0"}  # code, Shift, keypad
+class Wine(XInput, Window):
+    """Mivo.exe under Wine's X11 driver, read by msaa_reader.exe beside it, which finds the window by
+    its title and its controls by the names that MSAA gives them. Wine hands an input method's keys to
+    ibus through XIM, and the program sees nothing of a composition until it is committed."""
+    WINE, reader = "/usr/lib/wine/wine64", None
 
-    def __init__(self, input_method=False):
-        wine_run = pathlib.Path(__file__).resolve().parents[2] / "scripts" / "wine-run"
-        Wine.engine = Wine.engine or subprocess.Popen([wine_run, PROGRAM], stdin=subprocess.PIPE,
-                                                      stdout=subprocess.PIPE, text=True, encoding="utf-8")
-        self.act("start", None)
+    def start(self, input_method):
+        self.process = subprocess.Popen([self.WINE, PROGRAM], stderr=subprocess.DEVNULL,
+                                        env=dict(os.environ, XMODIFIERS="@im=ibus" if input_method else "@im=none"))
+        Wine.reader = Wine.reader or subprocess.Popen(
+            [self.WINE, pathlib.Path(PROGRAM).with_name("msaa_reader.exe")], stdin=subprocess.PIPE,
+            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True, encoding="utf-8")
+        self.number = self.ask("find")[0]
+        if self.number == "none":
+            raise AssertionError("Mivo.exe showed no window")
+        self.find_window()
 
-    @staticmethod
-    def prepare(stories):
-        pass
-
-    def ask(self, line):
-        print(line, file=Wine.engine.stdin, flush=True)
-        return Wine.engine.stdout.readline().rstrip("\n").split("\t")
-
-    def act(self, verb, text):
-        self.read = None
-        if verb in self.KEYS:
-            verb, text = "key", self.KEYS[verb]
-        elif verb.startswith("click "):
-            verb, text = "click", verb[6:]
-        if self.ask(f"{verb} {text or ''}") != ["done"]:
-            raise AssertionError(f"Mivo.exe's window cannot {verb} {text}")
+    def ask(self, question):
+        print(question, file=Wine.reader.stdin, flush=True)
+        return Wine.reader.stdout.readline().rstrip("\n").split("\t")
 
     def facts(self):
-        if not self.read:
-            net, gross, focus, pressed, *boxes = self.ask("facts")
-            self.read = Facts(net, gross, focus or None, pressed == "1",
-                              [(t, x, int(b), w == "1") for t, x, b, w in zip(*[iter(boxes)] * 4)])
-        return self.read
+        net, gross, focus, pressed, *boxes = self.ask(f"facts {self.number}")
+        return Facts(net, gross, CONTROL.get(focus), pressed == "1",
+                     [(t, x, int(b), i == "1") for t, x, b, i in zip(*[iter(boxes)] * 4)])
 
-    def close(self):
-        pass
+    def layout(self):
+        numbers = [int(n) for n in self.ask(f"layout {self.number}")]
+        return numbers[:2], {c: numbers[2 + 4 * i:6 + 4 * i] for i, c in enumerate(DESIGN)}
+
+    def compose(self, text):
+        self.type(text)  # nothing to wait for: the window is told nothing until the commit
+
+    def hear_afresh(self):
+        pass  # Wine tells a screen reader of no text change
 
 
 WINDOW = {"x": X, "wayland": Wayland, "wine": Wine}[PLATFORM]
 if PLATFORM != "wine":
     import pyatspi
-    from gi.repository import Atspi
+    from gi.repository import Atspi, GLib
 
 
 def play(steps):
     """Returns None when the story passed, or else what happened."""
     window, number = WINDOW(any(verb == "compose" for _, a, _ in steps for verb, _ in a or [])), 0
     try:
+        # The client area and the controls as designed, at the display's scale, rounded as Windows does.
+        design = [[int(n * SCALE + 0.5) for n in CLIENT],
+                  {c: [int(n * SCALE + 0.5) for n in r] for c, (_, r) in DESIGN.items()}]
+        if (found := list(wait_for(window.layout, "the window's layout"))) != design:
+            return f"FAIL: the window is laid out as {found}, not as {design}"
         for number, actions, expected in steps:
             if actions is None:
-                if expected[0] == PLATFORM:
+                if PLATFORM in expected[0].split(", "):
                     return f"SKIP on {PLATFORM}: {expected[1]} (line {number})"
                 continue
-            for verb, text in actions:
+            for i, (verb, text) in enumerate(actions):
+                if i == len(actions) - 1:
+                    window.hear_afresh()
                 window.act(verb, text)
             try:
                 wait_for(lambda: shown(window.facts()) == expected, "")
