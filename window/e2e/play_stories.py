@@ -346,7 +346,7 @@ class Wine(XInput, Window):
             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True, encoding="utf-8")
         self.number = self.ask("find")[0]
         if self.number == "none":
-            raise AssertionError("Mivo.exe showed no window")
+            raise AssertionError("Mivo.exe showed no window titled Mivo with the controls that controls.h names")
         self.find_window()
 
     def ask(self, question):
@@ -377,8 +377,9 @@ if PLATFORM != "wine":
 
 def play(steps):
     """Returns None when the story passed, or else what happened."""
-    window, number = WINDOW(any(verb == "compose" for _, a, _ in steps for verb, _ in a or [])), 0
+    window, number = None, 0
     try:
+        window = WINDOW(any(verb == "compose" for _, a, _ in steps for verb, _ in a or []))
         # The client area and the controls as designed, at the display's scale, rounded as Windows does.
         design = [[int(n * SCALE + 0.5) for n in CLIENT],
                   {c: [int(n * SCALE + 0.5) for n in r] for c, (_, r) in DESIGN.items()}]
@@ -401,7 +402,8 @@ def play(steps):
     except Exception as error:  # a step that could not be played, or a window that went away
         return f"FAIL line {number}: {error}"
     finally:
-        window.close()
+        if window:
+            window.close()
 
 
 def main():
