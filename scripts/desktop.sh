@@ -10,11 +10,12 @@ mkdir -m 700 "$XDG_RUNTIME_DIR"
 
 stop_desktop() {
   trap '' INT TERM HUP  # a second signal must not cut this short
-  [ -z "${desktop_wine:-}" ] || WINEPREFIX=$desktop_wine wineserver -k 2>/dev/null || true
   local i
   for ((i = ${#desktop_pids[@]} - 1; i >= 0; i--)); do kill "${desktop_pids[i]}" 2>/dev/null || true; done
-  for _ in $(seq 100); do kill -0 "${desktop_pids[@]}" 2>/dev/null || break; sleep 0.05; done
+  for _ in $(seq 200); do kill -0 "${desktop_pids[@]}" 2>/dev/null || break; sleep 0.05; done
   kill -9 "${desktop_pids[@]}" 2>/dev/null || true
+  # Last, when nothing that was started can start Wine again.
+  [ -z "${desktop_wine:-}" ] || WINEPREFIX=$desktop_wine wineserver -k 2>/dev/null || true
   rm -rf "$desktop_folder"
 }
 trap stop_desktop EXIT
@@ -116,6 +117,7 @@ start_atspi() {
 use_wine_on_x() {
   export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" TMPDIR=$desktop_folder
   WINEPREFIX=$(realpath -m "$1")
+  desktop_wine=$WINEPREFIX
   wine=/usr/lib/wine/wine64
   if [ ! -f "$WINEPREFIX/.mivo-ready" ]; then
     "$wine" wineboot --init >/dev/null 2>&1
@@ -133,7 +135,6 @@ use_wine_on_x() {
     touch "$WINEPREFIX/.mivo-ready"
   fi
   wineserver --persistent >/dev/null 2>&1  # once, not with every program that the caller runs
-  desktop_wine=$WINEPREFIX
 }
 
 start_window_manager() {
