@@ -15,9 +15,10 @@ namespace window {
 //    arrival on another control is a focus move. Activation of the window, popups and boxes move
 //    the toolkit's focus away and back to the same control, and so run nothing.
 //  - A move runs the focus-lost handler of the control left, to its end, then the focus-gained
-//    handler of the control entered. A handler's own SetFocus is such a move; it moves the
-//    toolkit's focus first, so that a screen reader hears of the move before the handlers change
-//    the control entered. The toolkit tells of an arrival that it reports before it is reported.
+//    handler of the control entered. A handler's own SetFocus is such a move.
+//  - A screen reader hears of a move before the handlers change the control entered: a handler's
+//    SetFocus moves the toolkit's focus first, and a toolkit tells assistive technologies of an
+//    arrival that is a move (Moves) before it reports it.
 //  - One user action (a focus arrival, a key, a click) is handled at a time; whatever the toolkit
 //    reports while it is handled, from a box or from the focus being put back, is its own echo and
 //    is ignored.

@@ -23,8 +23,8 @@ QString ToQString(std::u16string_view text) {
 
 // Qt tells assistive technologies of a focus move once the move is over, after the handlers have
 // changed the control entered: a screen reader then takes the change for the arrival and never
-// says where the focus went. So the arrival is told before the handlers run, and Qt's word of it
-// after them is held back; a screen reader takes that for a repeat and drops the first.
+// says where the focus went. So the arrival is told before the handlers run, and Qt's own word of
+// it after them is held back, since a screen reader that hears it twice drops the first.
 QObject* g_told = nullptr;
 
 void ForwardAccessibilityUpdate(QAccessibleEvent* event) {
@@ -81,6 +81,7 @@ Form1::~Form1() {
   for (QWidget* control : controls_) {
     control->removeEventFilter(this);
   }
+  QAccessible::installUpdateHandler(nullptr);
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
