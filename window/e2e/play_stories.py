@@ -131,6 +131,9 @@ class Window:
             getattr(self, verb)(text)
         elif verb.startswith("click "):
             self.click(verb[6:])
+        elif verb == "select all":  # and the user sees it selected before typing on
+            self.key(verb)
+            wait_for(self.all_selected, "the field's text to be selected")
         elif verb == "ok":
             self.key("Enter")
             wait_for(lambda: not self.facts().boxes, "the box to close")
@@ -208,6 +211,12 @@ class AtSpi(Window):
                      next((c for c, s in state.items() if s.contains(pyatspi.STATE_FOCUSED)), None),
                      state["Command1"].contains(pyatspi.STATE_PRESSED), [box(a) for a in self.find(pyatspi.ROLE_ALERT)],
                      self.late)
+
+    def all_selected(self):
+        """Whether the focused field's text is selected. Qt hands keys to ibus and back while ibus
+        composes, and a composition begun meanwhile would come before the key."""
+        text = self.controls[self.facts().focus].queryText()
+        return text.getNSelections() == 1 and text.getSelection(0) == (0, text.characterCount)
 
     def layout(self):
         """The window's size, and each control's place and size, from AT-SPI's extents."""
@@ -364,6 +373,9 @@ class Wine(XInput, Window):
 
     def compose(self, text):
         self.type(text)  # nothing to wait for: the window is told nothing until the commit
+
+    def all_selected(self):
+        return True  # XIM hands keys back in the order they came
 
     def hear_afresh(self):
         pass  # Wine tells a screen reader of no text change
