@@ -94,12 +94,7 @@ class Window:
 
     @classmethod
     def prepare(cls, stories):
-        """Listens to what ibus tells the windows it has composed."""
-        Window.told = subprocess.Popen(
-            ["dbus-monitor", "--address", os.environ["IBUS_ADDRESS"],
-             "type='signal',interface='org.freedesktop.IBus.InputContext',member='UpdatePreeditText'"],
-            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-        os.set_blocking(Window.told.stdout.fileno(), False)
+        pass
 
     @staticmethod
     def input_context():
@@ -109,17 +104,7 @@ class Window:
                    "org.freedesktop.IBus", "CurrentInputContext")
 
     def compose(self, text):
-        """Types with the input method on, and goes on once the window has been told what was composed,
-        as a user sees it first: a click sooner would commit only what the window had been told."""
-        self.told.stdout.read()  # what was told before
-        self.type(text)
-        told, wide = b"", f'"{text.translate({c: c + 0xFEE0 for c in range(33, 127)})}"'.encode()
-
-        def composed():
-            nonlocal told
-            told += self.told.stdout.read() or b""
-            return wide in told
-        wait_for(composed, "the window to be told what was composed")
+        self.type(text)  # with the input method on
 
     def middle(self, control):
         """The middle of the control, from the top left corner of the window's client area."""
@@ -164,8 +149,13 @@ class AtSpi(Window):
 
     @classmethod
     def prepare(cls, stories):
-        super().prepare(stories)
+        """Listens to what the windows tell a screen reader, and to what ibus tells them it has composed."""
         pyatspi.Registry.registerEventListener(cls.hear, "object:state-changed:focused", "object:text-changed")
+        AtSpi.told = subprocess.Popen(
+            ["dbus-monitor", "--address", os.environ["IBUS_ADDRESS"],
+             "type='signal',interface='org.freedesktop.IBus.InputContext',member='UpdatePreeditText'"],
+            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        os.set_blocking(AtSpi.told.stdout.fileno(), False)
 
     @staticmethod
     def hear(event):
@@ -183,6 +173,19 @@ class AtSpi(Window):
         self.app.set_cache_mask(Atspi.Cache.NONE)
         self.controls = {c: wait_for(lambda n=n: self.find(name=n), n)[0] for c, n in NAMES.items()}
         self.changed, self.late, AtSpi.playing[self.process.pid] = set(), None, self
+
+    def compose(self, text):
+        """Types with the input method on, and goes on once the window has been told what was composed,
+        as a user sees it first: a click sooner would commit only what the window had been told."""
+        self.told.stdout.read()  # what was told before
+        self.type(text)
+        told, wide = b"", f'"{text.translate({c: c + 0xFEE0 for c in range(33, 127)})}"'.encode()
+
+        def composed():
+            nonlocal told
+            told += self.told.stdout.read() or b""
+            return wide in told
+        wait_for(composed, "the window to be told what was composed")
 
     def find(self, role=None, name=None, node=None):
         """The showing accessible objects of that role, or those of that name, below node."""
@@ -344,7 +347,7 @@ class Wayland(AtSpi):
 class Wine(XInput, Window):
     """Mivo.exe under Wine's X11 driver, read by msaa_reader.exe beside it, which finds the window by
     its title and its controls by the names that MSAA gives them. Wine hands an input method's keys to
-    ibus through XIM, and the program sees nothing of a composition until it is committed."""
+    ibus through XIM, and the program is told nothing of a composition until it is committed."""
     WINE, reader = "/usr/lib/wine/wine64", None
 
     def start(self, input_method):
@@ -370,9 +373,6 @@ class Wine(XInput, Window):
     def layout(self):
         numbers = [int(n) for n in self.ask(f"layout {self.number}")]
         return numbers[:2], {c: numbers[2 + 4 * i:6 + 4 * i] for i, c in enumerate(DESIGN)}
-
-    def compose(self, text):
-        self.type(text)  # nothing to wait for: the window is told nothing until the commit
 
     def all_selected(self):
         return True  # XIM hands keys back in the order they came
