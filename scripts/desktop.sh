@@ -115,10 +115,11 @@ start_atspi() {
 # Japanese UI fonts mapped to IPAGothic and the display's DPI (MIVO_DPI, else 96); its windows are
 # framed by the window manager with "managed", else by Wine itself. Stopped with the desktop.
 use_wine_on_x() {
-  export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" TMPDIR=$desktop_folder
+  export WINEPREFIX
   WINEPREFIX=$(realpath -m "$1")
   desktop_wine=$WINEPREFIX
-  wine=/usr/lib/wine/wine64
+  source "$(dirname "${BASH_SOURCE[0]}")/wine.sh"
+  keep_wine_server_in "$desktop_folder/wineserver"
   if [ ! -f "$WINEPREFIX/.mivo-ready" ]; then
     "$wine" wineboot --init >/dev/null 2>&1
     { printf 'REGEDIT4\n[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\n'
