@@ -151,15 +151,20 @@ class AtSpi(Window):
     def prepare(cls, stories):
         """Listens to what the windows tell a screen reader, and to what ibus tells them it has composed."""
         pyatspi.Registry.registerEventListener(cls.hear, "object:state-changed:focused", "object:text-changed")
+        # A newer ibus tells a client that asks for it (Qt 6.8 does) the composition with its mode.
         AtSpi.told = subprocess.Popen(
             ["dbus-monitor", "--address", os.environ["IBUS_ADDRESS"],
-             "type='signal',interface='org.freedesktop.IBus.InputContext',member='UpdatePreeditText'"],
+             *(f"type='signal',interface='org.freedesktop.IBus.InputContext',member='{member}'"
+               for member in ("UpdatePreeditText", "UpdatePreeditTextWithMode"))],
             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
         os.set_blocking(AtSpi.told.stdout.fileno(), False)
 
     @staticmethod
     def hear(event):
-        window, control = AtSpi.playing.get(event.source.get_process_id()), CONTROL.get(event.source.name)
+        try:
+            window, control = AtSpi.playing.get(event.source.get_process_id()), CONTROL.get(event.source.name)
+        except GLib.Error:  # told by a program that has ended since
+            return
         if window and control and "text" in event.type:
             window.changed.add(control)
         elif window and control in window.changed and event.detail1:
