@@ -10,7 +10,12 @@ trap 'rm -rf "$scratch"' EXIT
 fail() { echo "FAIL $*"; exit 1; }
 (cd "$scratch" && cpack -G DEB --config "$1/CPackConfig.cmake" >/dev/null)
 deb=$(echo "$scratch"/mivo_*.deb)
-said=$(TMPDIR=$scratch lintian --fail-on error,warning "$deb" 2>&1) || fail "lintian: $said"
+said=$(TMPDIR=$scratch lintian --fail-on error "$deb" 2>&1) ||
+  fail "lintian: $(grep -E '^E: ' <<<"$said" || echo "$said")"
+# Mivo has no homepage, and AppStream 1.0 warns of every component without one, which fails the
+# package's metainfo for lintian. The metainfo test accepts that warning, and no other.
+problems=$(grep -E '^[EW]: ' <<<"$said" | grep -v '^W: mivo: appstream-metadata-validation-failed ') &&
+  fail "lintian: $problems"
 [[ $(dpkg-deb -f "$deb" Depends) == *libqt6widgets6* ]] || fail "no dependencies"
 version=$(dpkg-deb -f "$deb" Version)
 [ "$(dpkg-parsechangelog -l "$here/debian/changelog" -S Version)" = "$version" ] ||
