@@ -3,8 +3,8 @@
 //   find      -> N, the number of a window titled Mivo, with the three controls, not found before
 //   facts N   -> net, gross, the name of the control with the focus, the button held down (1 or 0),
 //                then each box that the window owns: title, text, number of buttons, icon (1 or 0)
-//   layout N  -> the client area's width and height, then each control's left, top, width and
-//                height within it
+//   layout N  -> the client area's width and height, the smallest that Windows lets a window of
+//                its frame have, then each control's left, top, width and height within it
 // Fields are separated by tabs.
 #include <windows.h>
 // IID_IAccessible as MinGW's libraries give it is not the one Wine knows.
@@ -114,8 +114,19 @@ std::wstring Facts(const Found& found) {
 std::wstring Layout(const Found& found) {
   const auto& [window, controls] = found;
   RECT r;
+  RECT frame;
   GetClientRect(window, &r);
-  std::wstring layout = std::to_wstring(r.right) + L'\t' + std::to_wstring(r.bottom);
+  GetWindowRect(window, &frame);
+  // Windows enlarges a window to its smallest tracking size.
+  const UINT dpi = GetDpiForWindow(window);
+  const LONG smallest_width =
+      GetSystemMetricsForDpi(SM_CXMINTRACK, dpi) - (frame.right - frame.left - r.right);
+  const LONG smallest_height =
+      GetSystemMetricsForDpi(SM_CYMINTRACK, dpi) - (frame.bottom - frame.top - r.bottom);
+  std::wstring layout;
+  for (const LONG n : {r.right, r.bottom, smallest_width, smallest_height})
+    layout += std::to_wstring(n) + L'\t';
+  layout.pop_back();
   for (HWND control : controls) {
     GetWindowRect(control, &r);
     MapWindowPoints(HWND_DESKTOP, window, reinterpret_cast<POINT*>(&r), 2);

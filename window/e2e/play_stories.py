@@ -86,6 +86,9 @@ class Window:
     """What the user does, in terms of a driver's keys, typing and clicks. Drivers start the program
     with the Japanese input method on for the stories that compose, and wait until the input method
     knows the window: keys typed sooner would not compose."""
+    # The smallest client area that the platform gives a window, enlarging a smaller one; and whether
+    # the program may keep its own smaller size all the same.
+    SMALLEST, MAY_KEEP_ITS_SIZE = [0, 0], False
     def __init__(self, input_method=False):
         focused_before = input_method and self.input_context()
         self.start(input_method)
@@ -231,7 +234,7 @@ class AtSpi(Window):
         window, *controls = (a.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
                              for a in [self.app.getChildAtIndex(0), *self.controls.values()])
         return [window.width, window.height], {c: [e.x - window.x, e.y - window.y, e.width, e.height]
-                                              for c, e in zip(self.controls, controls)}
+                                              for c, e in zip(self.controls, controls)}, self.SMALLEST
 
 
 class XInput:
@@ -308,6 +311,10 @@ class Pointer:
 
 
 class Wayland(AtSpi):
+    # sway asks a floating window for at least its floating_minimum_size, "75 x 50" by default (sway(5));
+    # xdg-shell leaves it to the program whether to take it: Qt 6.8 does, Qt 6.4 keeps its fixed size.
+    SMALLEST, MAY_KEEP_ITS_SIZE = [75, 50], True
+
     @classmethod
     def prepare(cls, stories):
         super().prepare(stories)
@@ -377,7 +384,7 @@ class Wine(XInput, Window):
 
     def layout(self):
         numbers = [int(n) for n in self.ask(f"layout {self.number}")]
-        return numbers[:2], {c: numbers[2 + 4 * i:6 + 4 * i] for i, c in enumerate(DESIGN)}
+        return numbers[:2], {c: numbers[4 + 4 * i:8 + 4 * i] for i, c in enumerate(DESIGN)}, numbers[2:4]
 
     def all_selected(self):
         return True  # XIM hands keys back in the order they came
@@ -397,11 +404,15 @@ def play(steps):
     window, number = None, 0
     try:
         window = WINDOW(any(verb == "compose" for _, a, _ in steps for verb, _ in a or []))
-        # The client area and the controls as designed, at the display's scale, rounded as Windows does.
-        design = [[int(n * SCALE + 0.5) for n in CLIENT],
-                  {c: [int(n * SCALE + 0.5) for n in r] for c, (_, r) in DESIGN.items()}]
-        if (found := list(wait_for(window.layout, "the window's layout"))) != design:
-            return f"FAIL: the window is laid out as {found}, not as {design}"
+        # The client area and the controls as designed, at the display's scale, rounded as Windows does;
+        # the client area as large as the platform's smallest.
+        def scaled(numbers):
+            return [int(n * SCALE + 0.5) for n in numbers]
+        size, places, smallest = wait_for(window.layout, "the window's layout")
+        design = [[max(n, least) for n, least in zip(scaled(CLIENT), smallest)],
+                  {c: scaled(r) for c, (_, r) in DESIGN.items()}]
+        if size not in [design[0]] + [scaled(CLIENT)] * window.MAY_KEEP_ITS_SIZE or places != design[1]:
+            return f"FAIL: the window is laid out as {[size, places]}, not as {design}"
         for number, actions, expected in steps:
             if actions is None:
                 if PLATFORM in expected[0].split(", "):
