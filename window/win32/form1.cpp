@@ -151,7 +151,34 @@ LRESULT Win32Form1::OnControlMessage(Control control, HWND hwnd, UINT message, W
     // handler ever reads half an amount. The keys that the input method takes while composing
     // (Enter to commit, Escape to cancel, Tab, Space) come here as VK_PROCESSKEY, to which no
     // handler is bound: the Enter that commits does not also move the focus. What the edit does
-    // not do is commit a composition when the focus leaves it: see WM_KILLFOCUS.
+    // not do is commit a composition when the focus leaves it (see WM_KILLFOCUS), nor put back the
+    // selected text that a composition begun over it removed, when it is cancelled.
+    case WM_IME_STARTCOMPOSITION:
+      if (control != Control::Command1) {
+        DWORD start = 0;
+        DWORD end = 0;
+        SendMessageW(hwnd, EM_GETSEL, reinterpret_cast<WPARAM>(&start),
+                     reinterpret_cast<LPARAM>(&end));
+        composition_ = Composition{hwnd, Text(static_cast<Field>(control)), start, end};
+      }
+      break;
+    case WM_IME_COMPOSITION:
+      if ((lparam & GCS_RESULTSTR) != 0) composition_.reset();  // committed
+      break;
+    case WM_IME_ENDCOMPOSITION:
+      if (composition_ && composition_->field == hwnd) {  // cancelled
+        SetWindowTextW(hwnd, Wide(composition_->text.c_str()));
+        SendMessageW(hwnd, EM_SETSEL, composition_->selection_start, composition_->selection_end);
+      }
+      composition_.reset();
+      break;
+    case WM_IME_CHAR: {
+      // What is committed is typed at once: Windows would post it as WM_CHAR, which would come
+      // after the handlers of the focus move that committed it had read the field.
+      const wchar_t typed[] = {static_cast<wchar_t>(wparam), L'\0'};
+      SendMessageW(hwnd, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(typed));
+      return 0;
+    }
     case WM_KEYDOWN:
       // A Windows button clicks on Enter only inside a dialog.
       if (control == Control::Command1 && wparam == VK_RETURN) {

@@ -3,6 +3,9 @@
 #include <windows.h>
 #undef MessageBox  // the Form operation, not the Win32 macro
 
+#include <optional>
+#include <string>
+
 #include "window/event_layer.h"
 
 namespace window {
@@ -45,6 +48,14 @@ class Win32Form1 final : private Form {
   HFONT font_ = nullptr;
   EventLayer layer_{*this};
   bool press_interrupted_ = false;
+  // The field being composed in, with its text and selection before the composition began.
+  struct Composition {
+    HWND field;
+    std::u16string text;
+    DWORD selection_start;
+    DWORD selection_end;
+  };
+  std::optional<Composition> composition_;
 };
 
 }  // namespace window
