@@ -5,6 +5,7 @@
 #include <QInputMethod>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -177,6 +178,14 @@ void Form1::MessageBox(std::u16string_view prompt, BoxIcon icon) {
   Application::TranslateQtTexts();
   QMessageBox box(icon == BoxIcon::Warning ? QMessageBox::Warning : QMessageBox::NoIcon,
                   QStringLiteral("Mivo"), ToQString(prompt), QMessageBox::Ok, this);
+  // A screen reader says the box's own description. Of the labels inside it, Orca 48 says only
+  // those of three words or more, counted by spaces, which a Japanese sentence does not have; Orca
+  // 43 says every label that relates to nothing, beside the description, so the text's label is
+  // related to the box, and said once.
+  box.setAccessibleDescription(ToQString(prompt));
+  for (QLabel* label : box.findChildren<QLabel*>()) {
+    if (label->text() == box.text()) label->setBuddy(&box);
+  }
   box.exec();
 }
 
