@@ -31,17 +31,20 @@ SCALE = int(os.environ.get("MIVO_DPI", "96")) / 96  # the display's scale, for M
 KEYS = {"Enter": "Return", "KeypadEnter": "KP_Enter", "Shift+Enter": "shift+Return", "Tab": "Tab",
         "Shift+Tab": "shift+Tab", "Space": "space", "Delete": "Delete", "Escape": "Escape",
         "select all": "ctrl+a"}
-# The texts, the control with the focus, the button held down, each open box's title, text, number
-# of buttons and warning sign, and a control that a screen reader heard change before it heard the
-# focus arrive there, in the last thing that the user did.
+# The texts, the control with the focus, the button held down, each open box's title, text, what a
+# screen reader says of it besides its title and buttons, number of buttons and warning sign, and a
+# control that a screen reader heard change before it heard the focus arrive there, in the last
+# thing that the user did.
 Facts = collections.namedtuple("Facts", "net gross focus pressed boxes late", defaults=[None])
 
 
 def shown(facts):
     """net | gross | the control with the focus or the open box, as the stories write it."""
     where = "Command1 held down" if facts.pressed else facts.focus or "nothing"
-    for title, text, buttons, warning in facts.boxes[:1]:
+    for title, text, heard, buttons, warning in facts.boxes[:1]:
         where = ("warning" if warning else "box") + f' "{text}"'
+        if heard != text:
+            where += f', which a screen reader says as "{heard}"'
         if (title, buttons) != ("Mivo", 1):
             where = f"a box titled {title} with {buttons} buttons: {where}"
     if facts.late:
@@ -127,8 +130,12 @@ class Window:
             wait_for(lambda: not self.facts().boxes, "the box to close")
         elif verb == "menu":
             self.click(self.facts().focus, button=3)
-            wait_for(self.menu_open, "the menu")
+            wait_for(lambda: self.menu() is not None, "the menu")
+            entries = self.menu()
             self.key("Escape")
+            # An entry in Japanese may name its key in Latin letters, one at a time: 元に戻す(U)\tCtrl+Z.
+            if english := [e.split("\t")[0] for e in entries if re.search("[A-Za-z]{2}", e.split("\t")[0])]:
+                raise AssertionError(f"the field's menu says {', '.join(english)}")
         elif verb == "away":
             other = type(self)()
             try:
@@ -153,7 +160,8 @@ class AtSpi(Window):
     @classmethod
     def prepare(cls, stories):
         """Listens to what the windows tell a screen reader, and to what ibus tells them it has composed."""
-        pyatspi.Registry.registerEventListener(cls.hear, "object:state-changed:focused", "object:text-changed")
+        pyatspi.Registry.registerEventListener(cls.hear, "object:state-changed:focused", "object:text-changed",
+                                               "object:state-changed:showing")
         # A newer ibus tells a client that asks for it (Qt 6.8 does) the composition with its mode.
         AtSpi.told = subprocess.Popen(
             ["dbus-monitor", "--address", os.environ["IBUS_ADDRESS"],
@@ -164,8 +172,15 @@ class AtSpi(Window):
 
     @staticmethod
     def hear(event):
+        """Notes text changes, focus arrivals and a menu's entries. A program's menu is told only as it opens:
+        it is not among the program's children."""
         try:
-            window, control = AtSpi.playing.get(event.source.get_process_id()), CONTROL.get(event.source.name)
+            source = event.source
+            window, control = AtSpi.playing.get(source.get_process_id()), CONTROL.get(source.name)
+            if window and "showing" in event.type and source.getRole() == pyatspi.ROLE_POPUP_MENU:
+                entries = [source.getChildAtIndex(i).name for i in range(source.childCount)]
+                window.menu_told = entries if event.detail1 else None
+                return
         except GLib.Error:  # told by a program that has ended since
             return
         if window and control and "text" in event.type:
@@ -180,7 +195,7 @@ class AtSpi(Window):
                                      if a and a.get_process_id() == self.process.pid], "the program")[0]
         self.app.set_cache_mask(Atspi.Cache.NONE)
         self.controls = {c: wait_for(lambda n=n: self.find(name=n), n)[0] for c, n in NAMES.items()}
-        self.changed, self.late, AtSpi.playing[self.process.pid] = set(), None, self
+        self.changed, self.late, self.menu_told, AtSpi.playing[self.process.pid] = set(), None, None, self
 
     def compose(self, text):
         """Types with the input method on, and goes on once the window has been told what was composed,
@@ -213,8 +228,16 @@ class AtSpi(Window):
 
     def facts(self):
         def box(alert):
-            return (alert.name, " ".join(label.name for label in self.find(pyatspi.ROLE_LABEL, node=alert)),
-                    len(self.find(pyatspi.ROLE_PUSH_BUTTON, node=alert)), bool(self.find(pyatspi.ROLE_IMAGE, node=alert)))
+            labels = self.find(pyatspi.ROLE_LABEL, node=alert)
+            # A screen reader says a box's description; Orca 43 also says each label in it that relates to
+            # nothing, and Orca 48, where there is no description, those of three words or more, counted by
+            # spaces, which a Japanese sentence does not have.
+            unrelated = [label.name for label in labels if not label.getRelationSet()]
+            heard = [alert.description, *unrelated] if alert.description else [
+                n for n in unrelated if len(n.split()) >= 3]
+            return (alert.name, " ".join(label.name for label in labels), " ".join(heard),
+                    len(self.find(pyatspi.ROLE_PUSH_BUTTON, node=alert)),
+                    bool(self.find(pyatspi.ROLE_IMAGE, node=alert)))
         while GLib.MainContext.default().iteration(False):
             pass  # what the bus told meanwhile, to hear()
         state = {c: a.getState() for c, a in self.controls.items()}
@@ -222,6 +245,11 @@ class AtSpi(Window):
                      next((c for c, s in state.items() if s.contains(pyatspi.STATE_FOCUSED)), None),
                      state["Command1"].contains(pyatspi.STATE_PRESSED), [box(a) for a in self.find(pyatspi.ROLE_ALERT)],
                      self.late)
+
+    def menu(self):
+        """The entries of the menu that the program has told a screen reader it opened, if it has."""
+        self.facts()
+        return self.menu_told
 
     def all_selected(self):
         """Whether the focused field's text is selected. Qt hands keys to ibus and back while ibus
@@ -251,10 +279,6 @@ class XInput:
 
     def click(self, control, button=1):
         run("xdotool", "mousemove", "--window", self.window, *map(str, self.middle(control)), "click", str(button))
-
-    def menu_open(self):
-        return len(run("xdotool", "search", "--all", "--onlyvisible", "--pid", str(self.process.pid),
-                       "--name", "").split()) > 1
 
     def activate(self):
         run("xdotool", "windowactivate", "--sync", self.window)
@@ -341,14 +365,6 @@ class Wayland(AtSpi):
         for state in (1, 0):
             self.pointer.act(2, {1: 0x110, 3: 0x111}[button], state)  # BTN_LEFT, BTN_RIGHT
 
-    def menu_open(self):
-        """Something shows beside the window, where its menu opens, on the desktop's plain colour:
-        Qt's menus are neither on the accessibility bus nor in sway's tree."""
-        x, y = self.origin()
-        shot = [run("grim", "-t", "ppm", "-g", region, "-", text=False).split(b"\n", 3)[3]
-                for region in ("0,0 1x1", f"{x + 120},{y + 20} 60x40")]
-        return shot[1] != shot[0] * 2400
-
     def activate(self):
         run("swaymsg", f"[pid={self.process.pid}]", "focus")
 
@@ -380,7 +396,12 @@ class Wine(XInput, Window):
     def facts(self):
         net, gross, focus, pressed, *boxes = self.ask(f"facts {self.number}")
         return Facts(net, gross, CONTROL.get(focus), pressed == "1",
-                     [(t, x, int(b), i == "1") for t, x, b, i in zip(*[iter(boxes)] * 4)])
+                     [(t, x, h, int(b), i == "1") for t, x, h, b, i in zip(*[iter(boxes)] * 5)])
+
+    def menu(self):
+        """The entries of a menu that the window shows, as MSAA gives them: Wine's oleacc gives none."""
+        shown, *entries = self.ask(f"menu {self.number}")
+        return entries if shown == "1" else None
 
     def layout(self):
         numbers = [int(n) for n in self.ask(f"layout {self.number}")]
