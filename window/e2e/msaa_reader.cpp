@@ -4,7 +4,6 @@
 //   facts N   -> net, gross, the name of the control with the focus, the button held down (1 or 0),
 //                then each box that the window owns: title, text, what a screen reader says of it
 //                besides its title and buttons, number of buttons, icon (1 or 0)
-//   menu N    -> 1 if the window shows a menu, else 0, then the menu's entries
 //   layout N  -> the client area's width and height, the smallest that Windows lets a window of
 //                its frame have, then each control's left, top, width and height within it
 // Fields are separated by tabs.
@@ -22,7 +21,6 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 #include "window/controls.h"
@@ -53,38 +51,26 @@ std::wstring Text(HWND hwnd) {
   return text;
 }
 
-// The names that MSAA gives a screen reader of a window (child 0) and of each of its children,
-// with their roles.
-std::vector<std::pair<std::wstring, LONG>> Accessible(HWND hwnd) {
-  std::vector<std::pair<std::wstring, LONG>> found;
+// The name that MSAA gives a screen reader of a control.
+std::wstring AccessibleName(HWND control) {
   IAccessible* accessible = nullptr;
-  if (AccessibleObjectFromWindow(hwnd, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
-                                 reinterpret_cast<void**>(&accessible)) != S_OK) {
-    return found;
+  BSTR name = nullptr;
+  if (AccessibleObjectFromWindow(control, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
+                                 reinterpret_cast<void**>(&accessible)) == S_OK) {
+    VARIANT itself{};
+    itself.vt = VT_I4;
+    accessible->get_accName(itself, &name);
+    accessible->Release();
   }
-  LONG children = 0;
-  accessible->get_accChildCount(&children);
-  for (LONG child = 0; child <= children; ++child) {
-    VARIANT which{};
-    which.vt = VT_I4;
-    which.lVal = child;
-    BSTR name = nullptr;
-    VARIANT role{};
-    accessible->get_accName(which, &name);
-    accessible->get_accRole(which, &role);
-    found.emplace_back(name ? name : L"", role.vt == VT_I4 ? role.lVal : 0);
-    SysFreeString(name);
-  }
-  accessible->Release();
-  return found;
+  std::wstring named = name ? name : L"";
+  SysFreeString(name);
+  return named;
 }
 
 // Which of the table's controls a screen reader would call this one; 3 for none.
 std::size_t Named(HWND control) {
-  const auto accessible = Accessible(control);
-  const std::wstring name = accessible.empty() ? L"" : accessible[0].first;
   std::size_t which = 0;
-  while (which < 3 && name != NameOf(which)) ++which;
+  while (which < 3 && AccessibleName(control) != NameOf(which)) ++which;
   return which;
 }
 
@@ -120,34 +106,21 @@ std::wstring Facts(const Found& found) {
     if (GetWindow(box, GW_OWNER) != window || !IsWindowVisible(box)) continue;
     int buttons = 0;
     bool icon = false;
-    // A screen reader says a dialog's static texts as it opens. Wine's oleacc gives every control
-    // the role of a plain client area, so the texts are known by their class.
+    // A screen reader says a dialog's static texts as it opens; Wine's oleacc gives no control the
+    // role of one, so they are known by their class.
     std::wstring heard;
     for (HWND c = GetWindow(box, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
       wchar_t kind[8] = {};
       GetClassNameW(c, kind, 8);
       buttons += IsWindowVisible(c) && std::wstring(kind) == L"Button";
       icon = icon || (std::wstring(kind) == L"Static" && Send(c, STM_GETICON) != 0);
-      const auto accessible = Accessible(c);
-      if (std::wstring(kind) == L"Static" && !accessible.empty() && !accessible[0].first.empty())
-        heard += (heard.empty() ? L"" : L" ") + accessible[0].first;
+      if (std::wstring(kind) == L"Static" && !AccessibleName(c).empty())
+        heard += (heard.empty() ? L"" : L" ") + AccessibleName(c);
     }
     facts += L'\t' + Text(box) + L'\t' + Text(GetDlgItem(box, 0xFFFF)) + L'\t' + heard + L'\t' +
              std::to_wstring(buttons) + (icon ? L"\t1" : L"\t0");
   }
   return facts;
-}
-
-std::wstring Menu(const Found& found) {
-  const DWORD thread = GetWindowThreadProcessId(found.window, nullptr);
-  for (HWND menu = nullptr; (menu = FindWindowExW(nullptr, menu, L"#32768", nullptr));) {
-    if (!IsWindowVisible(menu) || GetWindowThreadProcessId(menu, nullptr) != thread) continue;
-    std::wstring entries = L"1";
-    const auto accessible = Accessible(menu);
-    for (std::size_t i = 1; i < accessible.size(); ++i) entries += L'\t' + accessible[i].first;
-    return entries;
-  }
-  return L"0";
 }
 
 std::wstring Layout(const Found& found) {
@@ -158,14 +131,11 @@ std::wstring Layout(const Found& found) {
   GetWindowRect(window, &frame);
   // Windows enlarges a window to its smallest tracking size.
   const UINT dpi = GetDpiForWindow(window);
-  const LONG smallest_width =
-      GetSystemMetricsForDpi(SM_CXMINTRACK, dpi) - (frame.right - frame.left - r.right);
-  const LONG smallest_height =
-      GetSystemMetricsForDpi(SM_CYMINTRACK, dpi) - (frame.bottom - frame.top - r.bottom);
-  std::wstring layout;
-  for (const LONG n : {r.right, r.bottom, smallest_width, smallest_height})
-    layout += std::to_wstring(n) + L'\t';
-  layout.pop_back();
+  std::wstring layout = std::to_wstring(r.right) + L'\t' + std::to_wstring(r.bottom);
+  for (const LONG n :
+       {GetSystemMetricsForDpi(SM_CXMINTRACK, dpi) - frame.right + frame.left + r.right,
+        GetSystemMetricsForDpi(SM_CYMINTRACK, dpi) - frame.bottom + frame.top + r.bottom})
+    layout += L'\t' + std::to_wstring(n);
   for (HWND control : controls) {
     GetWindowRect(control, &r);
     MapWindowPoints(HWND_DESKTOP, window, reinterpret_cast<POINT*>(&r), 2);
@@ -185,12 +155,10 @@ int main() {
     char verb[8] = {};
     std::size_t n = g_found.size();
     std::sscanf(line, "%7s %zu", verb, &n);
-    const std::string_view asked = verb;
-    const std::wstring answer = asked == "find"       ? Find()
-                                : n >= g_found.size() ? L"no such window"
-                                : asked == "facts"    ? Facts(g_found[n])
-                                : asked == "menu"     ? Menu(g_found[n])
-                                                      : Layout(g_found[n]);
+    const std::wstring answer = std::string_view(verb) == "find"    ? Find()
+                                : n >= g_found.size()               ? L"no such window"
+                                : std::string_view(verb) == "facts" ? Facts(g_found[n])
+                                                                    : Layout(g_found[n]);
     std::fputws((answer + L'\n').c_str(), stdout);
   }
 }

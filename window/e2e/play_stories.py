@@ -399,9 +399,9 @@ class Wine(XInput, Window):
                      [(t, x, h, int(b), i == "1") for t, x, h, b, i in zip(*[iter(boxes)] * 5)])
 
     def menu(self):
-        """The entries of a menu that the window shows, as MSAA gives them: Wine's oleacc gives none."""
-        shown, *entries = self.ask(f"menu {self.number}")
-        return entries if shown == "1" else None
+        """Once a second window shows: Wine's oleacc tells a screen reader none of a menu's entries."""
+        return [] if len(run("xdotool", "search", "--all", "--onlyvisible", "--pid", str(self.process.pid),
+                             "--name", "").split()) > 1 else None
 
     def layout(self):
         numbers = [int(n) for n in self.ask(f"layout {self.number}")]
