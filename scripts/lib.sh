@@ -3,13 +3,15 @@
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
-# Debian packages the program needs to build and show its window.
-BUILD_PACKAGES=(g++ cmake ninja-build qt6-base-dev qt6-wayland qt6-translations-l10n fonts-ipafont-gothic)
+# Debian packages the program needs to build, with its unit tests as every build has them, and to
+# show its window.
+BUILD_PACKAGES=(g++ cmake ninja-build libgtest-dev qt6-base-dev qt6-wayland qt6-translations-l10n
+  fonts-ipafont-gothic)
 # And those its tests need: the stories run the program on its own X server and window manager,
 # driven by xdotool, and on its own headless sway, driven by wtype and a mouse of the player's own,
 # each with its own D-Bus session, AT-SPI bus and ibus with mozc; the identity tests validate the
 # desktop files, check the program's hardening, and build and check the Debian package.
-TEST_PACKAGES=(googletest libgtest-dev xvfb x11-utils x11-xserver-utils openbox xdotool dbus-x11 dbus-bin
+TEST_PACKAGES=(googletest xvfb x11-utils x11-xserver-utils openbox xdotool dbus-x11 dbus-bin
   at-spi2-core python3-pyatspi libglib2.0-bin imagemagick sway wtype grim
   ibus ibus-mozc desktop-file-utils appstream dpkg-dev file lintian man-db devscripts)
 # And those that make Mivo.exe and run its tests under Wine.
