@@ -92,6 +92,7 @@ class Window:
     # The smallest client area that the platform gives a window, enlarging a smaller one; and whether
     # the program may keep its own smaller size all the same.
     SMALLEST, MAY_KEEP_ITS_SIZE = [0, 0], False
+
     def __init__(self, input_method=False):
         focused_before = input_method and self.input_context()
         self.start(input_method)
