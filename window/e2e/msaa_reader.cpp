@@ -114,8 +114,9 @@ std::wstring Facts(const Found& found) {
       GetClassNameW(c, kind, 8);
       buttons += IsWindowVisible(c) && std::wstring(kind) == L"Button";
       icon = icon || (std::wstring(kind) == L"Static" && Send(c, STM_GETICON) != 0);
-      if (std::wstring(kind) == L"Static" && !AccessibleName(c).empty())
-        heard += (heard.empty() ? L"" : L" ") + AccessibleName(c);
+      if (std::wstring(kind) != L"Static") continue;
+      const std::wstring name = AccessibleName(c);
+      if (!name.empty()) heard += (heard.empty() ? L"" : L" ") + name;
     }
     facts += L'\t' + Text(box) + L'\t' + Text(GetDlgItem(box, 0xFFFF)) + L'\t' + heard + L'\t' +
              std::to_wstring(buttons) + (icon ? L"\t1" : L"\t0");

@@ -173,6 +173,7 @@ LRESULT Win32Form1::OnControlMessage(Control control, HWND hwnd, UINT message, W
       composition_.reset();
       break;
     case WM_IME_CHAR: {
+      if (control == Control::Command1) break;
       // What is committed is typed at once: Windows would post it as WM_CHAR, which would come
       // after the handlers of the focus move that committed it had read the field.
       const wchar_t typed[] = {static_cast<wchar_t>(wparam), L'\0'};
