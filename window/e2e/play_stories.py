@@ -269,8 +269,10 @@ class AtSpi(Window):
 class XInput:
     """Keys, typing and clicks through the X server, as a user's reach the window."""
     def find_window(self):
+        """The window, once the window manager has given it the keyboard: keys sent sooner are lost."""
         self.window = wait_for(lambda: run("xdotool", "search", "--all", "--onlyvisible", "--pid",
                                            str(self.process.pid), "--name", "^Mivo$").split(), "the window")[0]
+        wait_for(lambda: run("xdotool", "getwindowfocus").strip() == self.window, "the window to have the keyboard")
 
     def key(self, name):
         run("xdotool", "key", "--delay", "20", KEYS.get(name, name))
