@@ -124,29 +124,38 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
 
 // Qt commits a composition itself when the focus leaves its field, and then ibus commits it again,
 // into the field that the focus went to; a composition begun over a selected text removes that
-// text, which a cancelled composition would leave removed. Enter, Escape, Tab and the other keys
-// that a composition takes are the input method's and never reach the window.
+// text, which a cancelled composition would leave removed. A commit ends the composition that it
+// commits, even when the same event begins another: GNOME Shell 48 sends the committed text
+// again as a new composition and takes that back in its next event, which is no cancel of what
+// was committed. Enter, Escape, Tab and the other keys that a composition takes are the input
+// method's and never reach the window.
 bool Form1::OnInputMethod(QLineEdit* field, QInputMethodEvent* event) {
-  const bool ends = event->preeditString().isEmpty();
-  if (!composition_ || composition_->field != field) {
-    if (ends) {  // a commit with no composition of its own: the same text again is an echo
-      const bool echo = !event->commitString().isEmpty() && event->commitString() == committed_;
-      if (echo) committed_.clear();
-      return echo;
+  const bool commits = !event->commitString().isEmpty();
+  const bool composes = !event->preeditString().isEmpty();
+  const bool ours = composition_ && composition_->field == field;
+  if (commits) {
+    if (!ours && !composes && event->commitString() == committed_) {  // the same text again
+      committed_.clear();
+      return true;
     }
-    composition_ = {field, field->text(), field->selectionStart(), field->selectionLength()};
-    return false;
-  }
-  if (!ends) return false;
-  const Composition before = *std::exchange(composition_, std::nullopt);
-  if (!event->commitString().isEmpty()) {
     committed_ = event->commitString();
+    composition_.reset();
+    // What the commit leaves is what a cancel of the new composition leaves.
+    if (composes) composition_ = {field, std::nullopt, -1, 0};
     return false;
   }
+  if (composes) {
+    if (!ours) {
+      composition_ = {field, field->text(), field->selectionStart(), field->selectionLength()};
+    }
+    return false;
+  }
+  if (!ours) return false;
   // Cancelled. Qt's ibus support would still commit it when the focus moves, unless reset.
+  const Composition before = *std::exchange(composition_, std::nullopt);
   QCoreApplication::sendEvent(field, event);
   QGuiApplication::inputMethod()->reset();
-  field->setText(before.text);
+  if (before.text) field->setText(*before.text);
   if (before.selection_start >= 0)
     field->setSelection(before.selection_start, before.selection_length);
   return true;

@@ -46,10 +46,11 @@ class Form1 final : public QWidget, private Form {
   EventLayer layer_{*this};
   // Set when a box opens while a mouse button is held: the press that opened it is dropped.
   bool press_interrupted_ = false;
-  // The field being composed in, and its text and selection before the composition began.
+  // The field being composed in, and its text and selection before the composition began, which a
+  // cancel puts back; none for a composition begun with a commit.
   struct Composition {
     QLineEdit* field;
-    QString text;
+    std::optional<QString> text;
     int selection_start;
     int selection_length;
   };
