@@ -6,6 +6,8 @@ desktop_pids=()
 desktop_folder=$(mktemp -d "${TMPDIR:-/tmp}/mivo-desktop.XXXXXX")
 chmod 755 "$desktop_folder"  # an unprivileged user's home lies in it: see run_unprivileged
 export XDG_RUNTIME_DIR=$desktop_folder/runtime  # or Qt makes one in /tmp that outlives us
+# And the settings and data of what runs there, the desktops' own included.
+export XDG_CONFIG_HOME=$desktop_folder/config XDG_DATA_HOME=$desktop_folder/data XDG_CACHE_HOME=$desktop_folder/cache
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 
 stop_desktop() {
@@ -14,6 +16,13 @@ stop_desktop() {
   for ((i = ${#desktop_pids[@]} - 1; i >= 0; i--)); do kill "${desktop_pids[i]}" 2>/dev/null || true; done
   for _ in $(seq 200); do kill -0 "${desktop_pids[@]}" 2>/dev/null || break; sleep 0.05; done
   kill -9 "${desktop_pids[@]}" 2>/dev/null || true
+  # Then what they started in turn, as a desktop's shell and its bus do, known by the desktop's
+  # runtime folder in their environment.
+  local signal left
+  for signal in TERM KILL; do
+    left=$(grep -lzx "XDG_RUNTIME_DIR=$XDG_RUNTIME_DIR" /proc/[0-9]*/environ 2>/dev/null | cut -d/ -f3 | grep -vx $$ || true)
+    [ -z "$left" ] || { kill -$signal $left 2>/dev/null || true; sleep 0.2; }
+  done
   # Last, when nothing that was started can start Wine again.
   [ -z "${desktop_wine:-}" ] || WINEPREFIX=$desktop_wine wineserver -k 2>/dev/null || true
   rm -rf "$desktop_folder"
@@ -69,15 +78,20 @@ start_sway() {
   desktop_pids+=($!)
 }
 
-# ibus with mozc, which starts in Japanese input, for the programs started with QT_IM_MODULE=ibus.
-# Its settings live in the desktop's folder. mozc refuses to run as root: see run_unprivileged.
-start_input_method() {
-  export XDG_CONFIG_HOME=$desktop_folder/config
+# mozc's server, started here, since one started by an input method would outlive the desktop, and
+# it hides its environment, by which the desktop knows what is its own; as ibus runs it, mozc starts
+# in Japanese input. It refuses to run as root: see run_unprivileged.
+start_mozc() {
   mkdir -p "$XDG_CONFIG_HOME/mozc"
   printf 'engines { name: "mozc-jp" longname: "Mozc" layout: "default" rank: 80 }\n%s\n' \
     'active_on_launch: True' >"$XDG_CONFIG_HOME/mozc/ibus_config.textproto"
   /usr/lib/mozc/mozc_server &
   desktop_pids+=($!)
+}
+
+# ibus with mozc, for the programs started with QT_IM_MODULE=ibus.
+start_input_method() {
+  start_mozc
   ibus-daemon --panel=disable --config=/usr/libexec/ibus-memconf --replace --xim >/dev/null 2>&1 &
   desktop_pids+=($!)
   # Setting the engine fails while no window has an input context, but it is kept.
@@ -144,4 +158,75 @@ start_window_manager() {
   desktop_pids+=($!)
   # A window mapped while the window manager is still starting may never be shown.
   wait_until openbox eval 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"'
+}
+
+# GNOME Shell on Wayland, headless (SIZE as WxH), as a user's session starts it, with ibus and mozc as
+# the user's input source; pipewire for its remote desktop, through which the stories type and point;
+# an extension of ours that puts it in its unsafe mode, where it tells where its windows are; and a
+# second session bus as its system bus, without which it does not start.
+start_gnome() {
+  local version extension=$XDG_DATA_HOME/gnome-shell/extensions/stories@mivo.invalid
+  version=$(gnome-shell --version | grep -o '[0-9]\+' | head -n 1)
+  mkdir -p "$extension"
+  printf '{"uuid": "stories@mivo.invalid", "name": "Mivo stories", "description": "%s", "shell-version": ["%s"]}\n' \
+    "Unsafe mode, for the stories" "$version" >"$extension/metadata.json"
+  if [ "$version" -ge 45 ]; then  # an ES module since GNOME 45
+    echo 'export default class { enable() { global.context.unsafe_mode = true; } disable() {} }'
+  else
+    echo 'function init() { return { enable() { global.context.unsafe_mode = true; }, disable() {} }; }'
+  fi >"$extension/extension.js"
+  start_mozc
+  gsettings set org.gnome.shell enabled-extensions "['stories@mivo.invalid']"
+  gsettings set org.gnome.desktop.input-sources sources "[('ibus', 'mozc-jp')]"
+  dbus-daemon --session --nofork --print-address=3 3>"$desktop_folder/system-bus" &
+  desktop_pids+=($!)
+  wait_until "the system bus" test -s "$desktop_folder/system-bus"
+  DBUS_SYSTEM_BUS_ADDRESS=$(cat "$desktop_folder/system-bus")
+  export DBUS_SYSTEM_BUS_ADDRESS XDG_CURRENT_DESKTOP=GNOME XDG_SESSION_TYPE=wayland
+  pipewire >/dev/null 2>&1 &
+  desktop_pids+=($!)
+  gnome-shell --headless --wayland --no-x11 --virtual-monitor "$1" --wayland-display=wayland-gnome \
+    >"$desktop_folder/gnome-shell.log" 2>&1 &
+  desktop_pids+=($!)
+  wait_until "GNOME Shell" gnome_shell_says '!Main.layoutManager._startingUp' true
+  # It opens its overview once started, which keeps the keys from the windows.
+  wait_until "GNOME Shell's desktop" gnome_shell_says 'Main.overview.hide(), Main.overview.visible' false
+  export WAYLAND_DISPLAY=wayland-gnome QT_QPA_PLATFORM=wayland
+  unset DISPLAY
+  # As gnome-session does: else the portal answers nothing, and Qt 6.8 draws no close button.
+  dbus-update-activation-environment WAYLAND_DISPLAY XDG_CURRENT_DESKTOP XDG_SESSION_TYPE
+  wait_until "ibus with mozc" eval '[ "$(ibus engine)" = mozc-jp ]'
+  export IBUS_ADDRESS
+  IBUS_ADDRESS=$(ibus address)
+}
+
+# Whether GNOME Shell's script evaluates to that.
+gnome_shell_says() {
+  [ "$(gdbus call --session -d org.gnome.Shell -o /org/gnome/Shell -m org.gnome.Shell.Eval "$1")" = "(true, '$2')" ]
+}
+
+# KWin on Wayland, headless (SIZE as WxH), as Plasma runs it: with its Breeze frames, and fcitx5 with
+# mozc, started by KWin as its input method, which the stories switch on when they compose
+# (fcitx5-remote -o); its fake input, through which the stories type and point, and its screenshots
+# are open to any client, as KDE's own tests run it.
+start_kwin() {
+  start_mozc
+  mkdir -p "$XDG_CONFIG_HOME/fcitx5"
+  printf '[Wayland]\nInputMethod=/usr/share/applications/org.fcitx.Fcitx5.desktop\n' >"$XDG_CONFIG_HOME/kwinrc"
+  printf '%s\n' '[Groups/0]' 'Name=Default' 'Default Layout=us' 'DefaultIM=mozc' '[Groups/0/Items/0]' \
+    'Name=keyboard-us' '[Groups/0/Items/1]' 'Name=mozc' '[GroupOrder]' '0=Default' >"$XDG_CONFIG_HOME/fcitx5/profile"
+  # Debian 12's kwin_wayland carries a file capability (cap_sys_resource) that these machines do not
+  # grant, and cannot be started; a copy carries none.
+  cp "$(command -v kwin_wayland)" "$desktop_folder/kwin_wayland"
+  KWIN_XKB_DEFAULT_KEYMAP=true XKB_DEFAULT_LAYOUT=us KWIN_WAYLAND_NO_PERMISSION_CHECKS=1 \
+    KWIN_SCREENSHOT_NO_PERMISSION_CHECKS=1 "$desktop_folder/kwin_wayland" --virtual --no-lockscreen \
+    --no-global-shortcuts --no-kactivities --width "${1%x*}" --height "${1#*x}" --socket wayland-kde \
+    >"$desktop_folder/kwin.log" 2>&1 &
+  desktop_pids+=($!)
+  wait_until KWin test -S "$XDG_RUNTIME_DIR/wayland-kde"
+  export WAYLAND_DISPLAY=wayland-kde QT_QPA_PLATFORM=wayland XDG_CURRENT_DESKTOP=KDE XDG_SESSION_TYPE=wayland
+  unset DISPLAY
+  # Asked sooner, the session bus would start an fcitx5 of its own, which is not KWin's input method.
+  wait_until "fcitx5" eval 'gdbus call --session -d org.freedesktop.DBus -o /org/freedesktop/DBus \
+    -m org.freedesktop.DBus.NameHasOwner org.fcitx.Fcitx5 | grep -q true'
 }

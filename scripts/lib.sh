@@ -8,12 +8,14 @@ cd "$(dirname "${BASH_SOURCE[0]}")/.."
 BUILD_PACKAGES=(g++ cmake ninja-build libgtest-dev qt6-base-dev qt6-wayland qt6-translations-l10n
   fonts-ipafont-gothic)
 # And those its tests need: the stories run the program on its own X server and window manager,
-# driven by xdotool, and on its own headless sway, driven by wtype and a mouse of the player's own,
-# each with its own D-Bus session, AT-SPI bus and ibus with mozc; the identity tests validate the
-# desktop files, check the program's hardening, and build and check the Debian package.
-TEST_PACKAGES=(googletest xvfb x11-utils x11-xserver-utils openbox xdotool dbus-x11 dbus-bin
-  at-spi2-core python3-pyatspi libglib2.0-bin imagemagick sway wtype grim
-  ibus ibus-mozc desktop-file-utils appstream dpkg-dev file lintian man-db devscripts)
+# driven by xdotool; on its own headless sway, driven by wtype and a mouse of the player's own; on
+# GNOME Shell, driven through its remote desktop (pipewire); and on KWin, driven through its fake
+# input, with fcitx5: each with its own D-Bus session, AT-SPI bus and mozc; the identity tests
+# validate the desktop files, check the program's hardening, and build and check the Debian package.
+TEST_PACKAGES=(googletest xvfb x11-utils x11-xserver-utils openbox xdotool dbus-x11 dbus-bin dbus-daemon
+  at-spi2-core python3-pyatspi libglib2.0-bin imagemagick sway wtype grim ibus ibus-mozc
+  gnome-shell dconf-service pipewire kwin-wayland kwin-style-breeze fcitx5 fcitx5-mozc fcitx5-frontend-qt6
+  desktop-file-utils appstream dpkg-dev file lintian man-db devscripts)
 # And those that make Mivo.exe and run its tests under Wine.
 WINDOWS_PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest
   wine64 wine fonts-wine wixl msitools faketime python3)
