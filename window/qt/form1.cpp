@@ -2,6 +2,7 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QGridLayout>
 #include <QInputMethod>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
@@ -41,6 +42,9 @@ void TellFocusArrived(QObject* control) {
   QAccessible::updateAccessibility(&arrived);
   g_told = control;
 }
+
+// Beside a title, what the desktops' title bars draw at either side: an icon, up to three buttons.
+constexpr int kTitleBarButtonsRoom = 200;
 
 template <typename Widget>
 Widget* Make(QWidget* parent, Control control) {
@@ -132,30 +136,30 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
 bool Form1::OnInputMethod(QLineEdit* field, QInputMethodEvent* event) {
   const bool commits = !event->commitString().isEmpty();
   const bool composes = !event->preeditString().isEmpty();
-  const bool ours = composition_ && composition_->field == field;
+  const bool ours = composition_.field == field;
   if (commits) {
     if (!ours && !composes && event->commitString() == committed_) {  // the same text again
       committed_.clear();
       return true;
     }
     committed_ = event->commitString();
-    composition_.reset();
     // What the commit leaves is what a cancel of the new composition leaves.
-    if (composes) composition_ = {field, std::nullopt, -1, 0};
+    composition_ = composes ? Composition{field, false, {}, -1, 0} : Composition{};
     return false;
   }
   if (composes) {
     if (!ours) {
-      composition_ = {field, field->text(), field->selectionStart(), field->selectionLength()};
+      composition_ = {field, true, field->text(), field->selectionStart(),
+                      field->selectionLength()};
     }
     return false;
   }
   if (!ours) return false;
   // Cancelled. Qt's ibus support would still commit it when the focus moves, unless reset.
-  const Composition before = *std::exchange(composition_, std::nullopt);
+  const Composition before = std::exchange(composition_, {});
   QCoreApplication::sendEvent(field, event);
   QGuiApplication::inputMethod()->reset();
-  if (before.text) field->setText(*before.text);
+  if (before.puts_back) field->setText(before.text);
   if (before.selection_start >= 0)
     field->setSelection(before.selection_start, before.selection_length);
   return true;
@@ -194,6 +198,12 @@ void Form1::MessageBox(std::u16string_view prompt, BoxIcon icon) {
   box.setAccessibleDescription(ToQString(prompt));
   for (QLabel* label : box.findChildren<QLabel*>()) {
     if (label->text() == box.text()) label->setBuddy(&box);
+  }
+  // The title bar that the desktop draws above the box sets its icon and buttons beside the title,
+  // or over it (GNOME's Adwaita centres the title): room for both, or the title is cut.
+  if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+    const int room = box.fontMetrics().horizontalAdvance(box.windowTitle()) + kTitleBarButtonsRoom;
+    grid->addItem(new QSpacerItem(room, 0), grid->rowCount(), 0, 1, grid->columnCount());
   }
   box.exec();
 }

@@ -3,7 +3,6 @@
 #include <QString>
 #include <QWidget>
 #include <array>
-#include <optional>
 
 #include "window/event_layer.h"
 
@@ -46,15 +45,16 @@ class Form1 final : public QWidget, private Form {
   EventLayer layer_{*this};
   // Set when a box opens while a mouse button is held: the press that opened it is dropped.
   bool press_interrupted_ = false;
-  // The field being composed in, and its text and selection before the composition began, which a
-  // cancel puts back; none for a composition begun with a commit.
+  // The field being composed in, if any, and its text and selection before the composition began,
+  // which a cancel puts back, unless the composition began with a commit.
   struct Composition {
-    QLineEdit* field;
-    std::optional<QString> text;
-    int selection_start;
-    int selection_length;
+    QLineEdit* field = nullptr;
+    bool puts_back = false;
+    QString text;
+    int selection_start = -1;
+    int selection_length = 0;
   };
-  std::optional<Composition> composition_;
+  Composition composition_;
   // The last composition committed, until a key is pressed: the input method may send it again.
   QString committed_;
 };
