@@ -1,16 +1,19 @@
 """KDE Plasma: the Linux program on KWin on Wayland, headless, read through AT-SPI, and driven through
 KWin's fake input (as KDE's own tests drive it), with fcitx5 and mozc as KWin runs them. KWin tells
-where a window is, and brings it to the front, as KRunner's window switcher asks it."""
+where a window is, and brings it to the front, to scripts of the player's own."""
 
 import os
 import subprocess
+import tempfile
 import time
 
-from atspi import AtSpi, call
+from gi.repository import Gio, GLib
+
+from atspi import SESSION_BUS, AtSpi, call
 from wayland_wire import Compositor
 from window import Devices, run, verbs, wait_for
 
-KWIN = "org.kde.KWin"
+KWIN, STORIES = "org.kde.KWin", "org.mivo.Stories"
 
 
 class Desktop(Devices, AtSpi):
@@ -18,10 +21,16 @@ class Desktop(Devices, AtSpi):
     # unset on KWin, where Qt then composes through KWin's text input, which it tells only over Wayland.
     MODES = {"fcitx": {"QT_IM_MODULE": "fcitx"}, "text input": {"QT_IM_MODULE": None, "WAYLAND_DEBUG": "client"}}
     BUS, OWN_INPUT_METHOD = ("session", "org.fcitx.Fcitx.InputContext1", ("UpdateFormattedPreedit",)), True
+    answers = []
 
     @classmethod
     def prepare(cls, stories):
         super().prepare(stories)
+        # KWin's scripts answer the player through a name of its own on the session bus.
+        told = f"<node><interface name='{STORIES}'><method name='Tell'><arg type='s'/></method></interface></node>"
+        SESSION_BUS.register_object("/", Gio.DBusNodeInfo.new_for_xml(told).interfaces[0], lambda *call_: (
+            cls.answers.append(call_[5].unpack()[0]), call_[6].return_value(None)))
+        call("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus.RequestName", "(su)", STORIES, 4)
         cls.compositor = Compositor()
         cls.input = cls.compositor.bind("org_kde_kwin_fake_input", 4)
         cls.fake(0, "Mivo's stories", "to play them")  # authenticate
@@ -67,22 +76,36 @@ class Desktop(Devices, AtSpi):
         self.said.seek(0)
         return self.bus.heard() + self.said.read()
 
-    def window(self):
-        """The window, once it is the only normal one titled so that the window switcher offers: its entry
-        there, and what KWin tells of it."""
-        def offered():
-            matches = call(KWIN, "/WindowsRunner", "org.kde.krunner1.Match", "(s)", "Mivo")[0]
-            windows = [(m, call(KWIN, "/KWin", "org.kde.KWin.getWindowInfo", "(s)", m.split("_", 1)[1])[0])
-                       for m, *_ in matches]
-            return (normal := [w for w in windows if w[1]["type"] == 0]) and len(normal) == 1 and normal[0]
-        return wait_for(offered, "the window in KWin's window switcher")
+    def kwin(self, script):
+        """What KWin's script, run on the program's window w, tells (told(text))."""
+        with tempfile.NamedTemporaryFile("w", suffix=".js") as file:
+            file.write(f"""const told = t => callDBus("{STORIES}", "/", "{STORIES}", "Tell", String(t));
+                for (const w of (workspace.windowList ? workspace.windowList() : workspace.clientList()))
+                    if (w.pid === {self.process.pid} && !w.transient) {{ {script} }}""")
+            file.flush()
+            name = f"mivo-stories-{time.monotonic_ns()}"
+            number = call(KWIN, "/Scripting", "org.kde.kwin.Scripting.loadScript", "(ss)", file.name, name)[0]
+            del Desktop.answers[:]
+            try:
+                for path in (f"/Scripting/Script{number}", f"/{number}"):  # KWin 6, and 5
+                    try:
+                        call(KWIN, path, "org.kde.kwin.Script.run")
+                    except GLib.Error:
+                        pass
+                return wait_for(self.answer, "KWin's answer")
+            finally:
+                call(KWIN, "/Scripting", "org.kde.kwin.Scripting.unloadScript", "(s)", name)
+
+    @staticmethod
+    def answer():
+        GLib.MainContext.default().iteration(False)
+        return Desktop.answers and Desktop.answers[0]
 
     def origin(self):
-        frame = self.window()[1]
-        return self.inside(*(frame[k] for k in ("x", "y", "width", "height")))
+        return map(float, self.kwin("told([w.bufferGeometry.x, w.bufferGeometry.y].join(' '))").split())
 
     def activate(self):
-        call(KWIN, "/WindowsRunner", "org.kde.krunner1.Run", "(ss)", self.window()[0], "")
+        self.kwin("workspace[workspace.windowList ? 'activeWindow' : 'activeClient'] = w; told(1)")
 
     def screenshot(self):
         """The screen as KWin gives it: its pixels, written to a pipe, whose end is handed over with the call."""
