@@ -1,9 +1,11 @@
 #include "window/event_layer.h"
 
+#include <algorithm>
 #include <exception>
 #include <utility>
 
 #include "tax/errors.h"
+#include "window/controls.h"
 #include "window/handlers.h"
 
 namespace window {
@@ -47,7 +49,20 @@ void EventLayer::Handle(Control arrived, Action action) {
   }
   // A box takes the activation away, and the toolkit's focus may sit where an action ended early.
   if (failed || focus_ != arrived || boxes_shown_ != boxes_before) window_.SetFocus(focus_);
+  TellUnseen();
   handling_ = false;
+}
+
+void EventLayer::TellUnseen() {
+  std::u16string told;
+  for (const Field field : std::exchange(unseen_, {})) {
+    if (ControlOf(field) == focus_) continue;  // where a screen reader reads it anyway
+    if (!told.empty()) told += u'、';
+    told.append(DesignOf(ControlOf(field)).accessible_name)
+        .append(u" ")
+        .append(window_.Text(field));
+  }
+  if (!told.empty()) window_.Tell(told);
 }
 
 void EventLayer::Start() {
@@ -69,6 +84,14 @@ void EventLayer::Clicked(Control control) {
   Handle(control, [this, control] {
     if (const auto click = BindingOf(control).click) click(*this);
   });
+}
+
+void EventLayer::SetText(Field field, std::u16string_view text) {
+  if (window_.Text(field) == text) return;
+  window_.SetText(field, text);
+  if (ControlOf(field) != focus_ &&
+      std::find(unseen_.begin(), unseen_.end(), field) == unseen_.end())
+    unseen_.push_back(field);
 }
 
 void EventLayer::SetFocus(Control control) { Move(control, true); }

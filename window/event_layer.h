@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "window/form.h"
 
@@ -24,6 +25,9 @@ namespace window {
 //    is ignored.
 //  - When the action is over, the toolkit's focus and the window's activation are put back where
 //    the handlers believe them to be, if a move or a box may have disturbed them.
+//  - A field that a handler rewrites with the text it holds is left as it is. A screen reader hears
+//    what a field that does not have the focus receives, with the field's name, once the action
+//    is over, after any box: it says only what happens where the focus is.
 //  - An error that a handler raises ends the action there: the rest of it does not run, a warning
 //    box says what went wrong, and the focus goes back to the control that had it before the
 //    action, without running any handler. No exception leaves this class.
@@ -46,19 +50,22 @@ class EventLayer final : public Form {
 
   // Form, as the handlers see it.
   std::u16string Text(Field field) override { return window_.Text(field); }
-  void SetText(Field field, std::u16string_view text) override { window_.SetText(field, text); }
+  void SetText(Field field, std::u16string_view text) override;
   void SetFocus(Control control) override;
   void MessageBox(std::u16string_view prompt, BoxIcon icon) override;
+  void Tell(std::u16string_view message) override { window_.Tell(message); }
 
  private:
   template <typename Action>
   void Handle(Control arrived, Action action);
   void Move(Control control, bool move_toolkit);
+  void TellUnseen();
 
   Form& window_;
   Control focus_ = Control::Text1;
   bool handling_ = false;
   int boxes_shown_ = 0;
+  std::vector<Field> unseen_;  // rewritten while they did not have the focus, in the action
 };
 
 }  // namespace window

@@ -29,6 +29,8 @@ class Form {
   virtual void SetFocus(Control control) = 0;
   // A modal box titled with the program's name, with one OK button; returns once dismissed.
   virtual void MessageBox(std::u16string_view prompt, BoxIcon icon) = 0;
+  // Has a screen reader say the message once, wherever the focus is.
+  virtual void Tell(std::u16string_view message) = 0;
 
  protected:
   ~Form() = default;

@@ -38,10 +38,12 @@ class Form1 final : public QWidget, private Form {
   void SetText(Field field, std::u16string_view text) override;
   void SetFocus(Control control) override;
   void MessageBox(std::u16string_view prompt, BoxIcon icon) override;
+  void Tell(std::u16string_view message) override;
 
   const std::array<QLineEdit*, 2> fields_;  // Text1, Text2
   QPushButton* const command1_;
   const std::array<QWidget*, 3> controls_;  // in the order of Control
+  QWidget* const teller_;                   // never drawn: see Tell
   EventLayer layer_{*this};
   // Set when a box opens while a mouse button is held: the press that opened it is dropped.
   bool press_interrupted_ = false;

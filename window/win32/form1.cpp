@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 #include <imm.h>
+#include <ole2.h>
+#include <uiautomationcore.h>
 
 #include <string>
 
@@ -257,6 +259,29 @@ void Win32Form1::SetFocus(Control control) {
 void Win32Form1::MessageBox(std::u16string_view prompt, BoxIcon icon) {
   ::MessageBoxW(hwnd_, Wide(std::u16string(prompt).c_str()), L"Mivo",
                 MB_OK | (icon == BoxIcon::Warning ? MB_ICONWARNING : 0));
+}
+
+// Windows 10's screen readers say a UI Automation notification wherever the focus is. The call is
+// looked up when first needed, not at start: earlier Windows, and Wine 8, have none.
+void Win32Form1::Tell(std::u16string_view message) {
+  using HostProvider = HRESULT(WINAPI*)(HWND, IRawElementProviderSimple**);
+  using Notify = HRESULT(WINAPI*)(IRawElementProviderSimple*, int, int, BSTR, BSTR);
+  static const HMODULE automation = LoadLibraryW(L"uiautomationcore.dll");
+  static const auto host = reinterpret_cast<HostProvider>(
+      reinterpret_cast<void*>(GetProcAddress(automation, "UiaHostProviderFromHwnd")));
+  static const auto notify = reinterpret_cast<Notify>(
+      reinterpret_cast<void*>(GetProcAddress(automation, "UiaRaiseNotificationEvent")));
+  IRawElementProviderSimple* provider = nullptr;
+  if (host == nullptr || notify == nullptr || FAILED(host(hwnd_, &provider))) return;
+  constexpr int kActionCompleted = 2;      // NotificationKind
+  constexpr int kImportantMostRecent = 1;  // NotificationProcessing: the newest, not to be dropped
+  BSTR text =
+      SysAllocStringLen(Wide(std::u16string(message).c_str()), static_cast<UINT>(message.size()));
+  BSTR activity = SysAllocString(L"Mivo.result");
+  notify(provider, kActionCompleted, kImportantMostRecent, text, activity);
+  SysFreeString(activity);
+  SysFreeString(text);
+  provider->Release();
 }
 
 }  // namespace window

@@ -42,6 +42,7 @@ class Win32Form1 final : private Form {
   void SetText(Field field, std::u16string_view text) override;
   void SetFocus(Control control) override;
   void MessageBox(std::u16string_view prompt, BoxIcon icon) override;
+  void Tell(std::u16string_view message) override;
 
   HWND hwnd_ = nullptr;
   HWND controls_[3] = {};
