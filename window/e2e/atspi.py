@@ -34,13 +34,14 @@ class AtSpi(Window):
     def prepare(cls, stories):
         super().prepare(stories)
         pyatspi.Registry.registerEventListener(cls.hear, "object:state-changed:focused", "object:text-changed",
-                                               "object:state-changed:showing")
+                                               "object:state-changed:showing", "object:announcement")
 
     @staticmethod
     def hear(event):
-        """Notes text changes, focus arrivals, and a menu's entries as it opens. A program's menu is told only
-        as it opens and closes: it is not among the program's children, and has gone when its closing is
-        told, which is known by its path."""
+        """Notes text changes, focus arrivals, a menu's entries as it opens, and what the program tells a screen
+        reader to say wherever the focus is: an announcement, or where there is none (Qt 6.4) a notification
+        that shows. A program's menu is told only as it opens and closes: it is not among the program's
+        children, and has gone when its closing is told, which is known by its path."""
         source = event.source
         if "showing" in event.type and not event.detail1:
             for window in AtSpi.playing.values():
@@ -49,6 +50,10 @@ class AtSpi(Window):
             return
         try:
             window, control = AtSpi.playing.get(source.get_process_id()), CONTROL.get(source.name)
+            if window and "announcement" in event.type:
+                return window.announced.append(event.any_data)
+            if window and "showing" in event.type and source.getRole() == pyatspi.ROLE_NOTIFICATION:
+                return window.announced.append(source.name)
             if window and "showing" in event.type and source.getRole() == pyatspi.ROLE_POPUP_MENU:
                 window.menu_told = [source.getChildAtIndex(i).name for i in range(source.childCount)]
                 window.menu_path = source.path
@@ -68,7 +73,7 @@ class AtSpi(Window):
                                      if a and a.get_process_id() == self.process.pid], "the program")[0]
         self.app.set_cache_mask(Atspi.Cache.NONE)
         self.controls = {c: wait_for(lambda n=n: self.find(name=n), n)[0] for c, n in NAMES.items()}
-        self.changed, self.late, self.menu_told, self.menu_path = set(), None, None, None
+        self.changed, self.late, self.menu_told, self.menu_path, self.announced = set(), None, None, None, []
         AtSpi.playing[self.process.pid] = self
         wait_for(lambda: self.app.getChildAtIndex(0).getState().contains(pyatspi.STATE_ACTIVE), "the keyboard")
 
@@ -81,12 +86,15 @@ class AtSpi(Window):
             found += self.find(role, name, child)
         return found
 
-    def hear_afresh(self):
-        """Waits until the window shows the same twice, then hears only what comes next."""
+    def hear_afresh(self, step=False):
+        """Waits until the window shows the same twice, then hears only what comes next: what it tells a
+        screen reader to say, from a step's first action; the rest, from its last."""
         last = None
         while (now := self.facts()) != last:
             last, _ = now, time.sleep(0.03)
         self.changed, self.late = set(), None
+        if step:
+            self.announced = []
 
     def facts(self):
         def box(alert):
@@ -106,7 +114,7 @@ class AtSpi(Window):
         return Facts(*(self.controls[c].queryText().getText(0, -1) for c in ("Text1", "Text2")),
                      next((c for c, s in state.items() if s.contains(pyatspi.STATE_FOCUSED)), None),
                      state["Command1"].contains(pyatspi.STATE_PRESSED), [box(a) for a in self.find(pyatspi.ROLE_ALERT)],
-                     self.late)
+                     self.late, self.announced)
 
     def box_has_keyboard(self):
         return any(a.getState().contains(pyatspi.STATE_ACTIVE) for a in self.find(pyatspi.ROLE_ALERT))

@@ -49,5 +49,5 @@ class Desktop(XInput, Window):
     def all_selected(self):
         return True  # XIM hands keys back in the order they came
 
-    def hear_afresh(self):
-        pass  # Wine tells a screen reader of no text change
+    def hear_afresh(self, step=False):
+        pass  # Wine tells a screen reader of no text change, and the reader hears no notification

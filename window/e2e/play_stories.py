@@ -28,6 +28,7 @@ def shown(facts):
             where = f"a box titled {title} with {buttons} buttons: {where}"
     if facts.late:
         where += f", but a screen reader heard {facts.late} change before the focus arrived there"
+    where += "".join(f', told "{told}"' for told in facts.told or [])
     return facts.net, facts.gross, where if len(facts.boxes) < 2 else f"{len(facts.boxes)} boxes"
 
 
@@ -67,9 +68,11 @@ def play(window_kind, steps):
                 if DESKTOP in expected[0].split(", "):
                     return f"SKIP on {DESKTOP}: {expected[1]} (line {number})"
                 continue
+            if window.facts().told is None:  # what the driver cannot hear is not expected
+                expected = (*expected[:2], re.sub(r', told ".*"$', "", expected[2]))
             for i, (verb, text) in enumerate(actions):
-                if i == len(actions) - 1:
-                    window.hear_afresh()
+                if i in (0, len(actions) - 1):
+                    window.hear_afresh(step=i == 0)
                 window.act(verb, text)
             try:
                 wait_for(lambda: shown(window.facts()) == expected, "")

@@ -24,10 +24,11 @@ KEY_CODES = {**{c: 2 + i for i, c in enumerate("1234567890-=")}, **{c: 16 + i fo
              "Escape": 1, "Tab": 15, "Return": 28, "ctrl": 29, "shift": 42, "space": 57, " ": 57, "KP_Enter": 96,
              "Delete": 111}
 # The texts, the control with the focus, the button held down, each open box's title, text, what a
-# screen reader says of it besides its title and buttons, number of buttons and warning sign, and a
+# screen reader says of it besides its title and buttons, number of buttons and warning sign; a
 # control that a screen reader heard change before it heard the focus arrive there, in the last
-# thing that the user did.
-Facts = collections.namedtuple("Facts", "net gross focus pressed boxes late", defaults=[None])
+# thing that the user did; and what the window told a screen reader to say, wherever the focus is,
+# since the step began (None where the driver cannot hear it).
+Facts = collections.namedtuple("Facts", "net gross focus pressed boxes late told", defaults=[None, None])
 
 
 def wait_for(condition, what, timeout=10.0):
