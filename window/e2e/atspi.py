@@ -1,5 +1,5 @@
-"""The Linux program read through AT-SPI, as a screen reader reads it, on every Linux desktop; and the
-session bus, on which the Wayland desktops are driven and asked where their windows are."""
+"""The Linux program read through AT-SPI as a screen reader reads it, and the session bus, on which the
+Wayland desktops are driven and asked where their windows are."""
 
 import subprocess
 import tempfile
@@ -10,19 +10,14 @@ from gi.repository import Atspi, Gio, GLib
 
 from window import CONTROL, NAMES, Facts, Window, wait_for
 
-# Held for the whole run: a desktop may end what a connection made (GNOME Shell its remote desktop)
-# when the connection goes.
+# Held for the run: GNOME Shell ends a remote desktop with the connection that made it.
 SESSION_BUS = Gio.bus_get_sync(Gio.BusType.SESSION)
 
 
-def call(service, path, method, signature=None, *args, **fds):
-    """What a desktop's service on the session bus answers; fds, handed to it, as file descriptors."""
+def call(service, path, method, signature=None, *args):
     interface, method = method.rsplit(".", 1)
-    arguments = GLib.Variant(signature, args) if signature else None
-    if fds:
-        return SESSION_BUS.call_with_unix_fd_list_sync(service, path, interface, method, arguments, None, 0, -1,
-                                                       Gio.UnixFDList.new_from_array(fds["fds"]))[0].unpack()
-    return SESSION_BUS.call_sync(service, path, interface, method, arguments, None, 0, -1).unpack()
+    return SESSION_BUS.call_sync(service, path, interface, method, GLib.Variant(signature, args) if signature else None,
+                                 None, 0, -1).unpack()
 
 
 class AtSpi(Window):
@@ -38,10 +33,9 @@ class AtSpi(Window):
 
     @staticmethod
     def hear(event):
-        """Notes text changes, focus arrivals, a menu's entries as it opens, and what the program tells a screen
-        reader to say wherever the focus is: an announcement, or where there is none (Qt 6.4) a notification
-        that shows. A program's menu is told only as it opens and closes: it is not among the program's
-        children, and has gone when its closing is told, which is known by its path."""
+        """Notes text changes, focus arrivals, a menu's entries, and what the program has a screen reader say
+        wherever the focus is: an announcement, or a notification that shows (Qt 6.4 has no announcements). A
+        menu is not among the program's children, and has gone when its closing is told: known by its path."""
         source = event.source
         if "showing" in event.type and not event.detail1:
             for window in AtSpi.playing.values():
@@ -87,8 +81,8 @@ class AtSpi(Window):
         return found
 
     def hear_afresh(self, step=False):
-        """Waits until the window shows the same twice, then hears only what comes next: what it tells a
-        screen reader to say, from a step's first action; the rest, from its last."""
+        """Once the window shows the same twice, hears only what comes next: what it has a screen reader say,
+        from a step's first action; the rest, from its last."""
         last = None
         while (now := self.facts()) != last:
             last, _ = now, time.sleep(0.03)

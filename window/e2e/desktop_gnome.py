@@ -1,7 +1,6 @@
-"""GNOME: the Linux program on GNOME Shell on Wayland, headless, read through AT-SPI, and driven through
-the shell's remote desktop (mutter's virtual keyboard and pointer, as GNOME's own remote desktop drives
-them), with ibus and mozc as the shell runs them. The shell tells where a window is (its Eval, in the
-unsafe mode that the desktop's extension puts it in)."""
+"""GNOME: the Linux program on a headless GNOME Shell, read through AT-SPI, driven through the shell's remote
+desktop as GNOME's own is, with ibus and mozc as the shell runs them. The shell tells where a window is (its
+Eval, in the unsafe mode that the desktop's extension puts it in)."""
 
 import json
 import pathlib
@@ -16,8 +15,7 @@ REMOTE, CAST = "org.gnome.Mutter.RemoteDesktop", "org.gnome.Mutter.ScreenCast"
 WINDOW = "global.get_window_actors().map(a => a.meta_window).find(w => w.get_pid() === {} && !w.get_transient_for())"
 
 
-def shell(script):
-    """What the shell's script evaluates to."""
+def shell(script):  # what the shell's script evaluates to
     done, value = call("org.gnome.Shell", "/org/gnome/Shell", "org.gnome.Shell.Eval", "(s)", script)
     assert done, f"GNOME Shell could not evaluate {script}: {value}"
     return json.loads(value) if value else None
@@ -33,14 +31,12 @@ class Desktop(Devices, AtSpi):
     def prepare(cls, stories):
         super().prepare(stories)
         cls.session = call(REMOTE, "/org/gnome/Mutter/RemoteDesktop", REMOTE + ".CreateSession")[0]
-        number = call(REMOTE, cls.session, "org.freedesktop.DBus.Properties.Get", "(ss)", REMOTE + ".Session",
-                      "SessionId")[0]
+        number = call(REMOTE, cls.session, "org.freedesktop.DBus.Properties.Get", "(ss)", f"{REMOTE}.Session", "SessionId")
         screen = call(CAST, "/org/gnome/Mutter/ScreenCast", CAST + ".CreateSession", "(a{sv})",
-                      {"remote-desktop-session-id": GLib.Variant("s", number)})[0]
+                      {"remote-desktop-session-id": GLib.Variant("s", number[0])})[0]
         cls.stream = call(CAST, screen, CAST + ".Session.RecordMonitor", "(sa{sv})", "", {})[0]
         call(REMOTE, cls.session, REMOTE + ".Session.Start")
-        # Keys and moves sent before the shell has made its virtual devices are lost: they are there once
-        # it sees the pointer where it was sent, and Shift held down.
+        # Keys and moves are lost until the shell has made its devices: once it sees the pointer and Shift.
         wait_for(lambda: cls.point(300, 300) or cls.press(KEY_CODES["shift"], 1) or
                  shell("global.get_pointer()") == [300, 300, 1], "the shell's keyboard and pointer")
         cls.press(KEY_CODES["shift"], 0)
@@ -52,30 +48,23 @@ class Desktop(Devices, AtSpi):
                     "input that GNOME Shell offers, so nothing composes through it")
 
     @classmethod
-    def times(cls, steps):
-        # GNOME Shell 48 sends a commit with the text composed anew now and then, which once lost what was
-        # composed.
+    def times(cls, steps):  # GNOME Shell 48 now and then commits with the text composed anew
         return 16 if cls.mode == "text input" and "compose" in verbs(steps) else 1
 
     @classmethod
-    def composes(cls):
-        """Whether the window hands its keys to ibus: through Qt's ibus support, or the shell's text input."""
+    def composes(cls):  # through Qt's ibus support, or through the shell's text input
         return cls.mode == "ibus" or b"zwp_text_input_v3" in pathlib.Path(cls.QT_WAYLAND).read_bytes()
 
     @classmethod
-    def notify(cls, what, signature, *args):
-        call(REMOTE, cls.session, f"{REMOTE}.Session.Notify{what}", signature, *args)
-
-    @classmethod
     def press(cls, code, down):
-        cls.notify("KeyboardKeycode", "(ub)", code, bool(down))
+        call(REMOTE, cls.session, REMOTE + ".Session.NotifyKeyboardKeycode", "(ub)", code, bool(down))
 
     @classmethod
     def point(cls, x, y):
-        cls.notify("PointerMotionAbsolute", "(sdd)", cls.stream, x, y)
+        call(REMOTE, cls.session, REMOTE + ".Session.NotifyPointerMotionAbsolute", "(sdd)", cls.stream, x, y)
 
     def button(self, code, down):
-        self.notify("PointerButton", "(ib)", code, bool(down))
+        call(REMOTE, self.session, REMOTE + ".Session.NotifyPointerButton", "(ib)", code, bool(down))
 
     def start(self, input_method):
         """With mozc, or with the US keyboard, as the user's input source."""

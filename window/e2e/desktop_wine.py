@@ -1,7 +1,6 @@
-"""Wine: Mivo.exe under Wine's X11 driver on a private Xvfb with openbox, driven by xdotool like the Linux
-program, and read by msaa_reader.exe beside it, which finds the window by its title and its controls by
-the names that MSAA gives them, as a Windows screen reader does. Wine hands an input method's keys to
-ibus through XIM, and the program is told nothing of a composition until it is committed."""
+"""Wine: Mivo.exe under Wine's X11 driver on Xvfb with openbox, driven by xdotool, read by msaa_reader.exe
+beside it through MSAA as a Windows screen reader does; ibus composes through XIM, and the program is told
+nothing of a composition until it is committed."""
 
 import os
 import pathlib

@@ -1,7 +1,6 @@
-"""Plays the window's stories on a real window and reports each as passed, failed or skipped. A desktop's
-driver (desktop_DESKTOP.py) starts the program as it ships, does what the user does and reads raw facts
-off the window from outside, as a screen reader does; the player compares them with the story, in each
-of the ways that the desktop's users reach its input method.
+"""Plays the window's stories on a real window: a desktop's driver (desktop_DESKTOP.py) starts the program as
+it ships, does what the user does and reads facts off the window from outside, as a screen reader does; the
+player compares them with each story, in each way that the desktop's users reach its input method.
 
 Usage: play_stories.py x|sway|gnome|kde|wine PROGRAM STORIES SCREENSHOT [PART-OF-A-TITLE]"""
 
@@ -54,8 +53,7 @@ def play(window_kind, steps):
     window, number = None, 0
     try:
         window = window_kind("compose" in verbs(steps))
-        # The client area and the controls as designed, at the display's scale, rounded as Windows does;
-        # the client area as large as the platform's smallest.
+        # As designed, at the display's scale, rounded as Windows does; no smaller than the platform lets it.
         def scaled(numbers):
             return [int(n * SCALE + 0.5) for n in numbers]
         size, places, smallest = wait_for(window.layout, "the window's layout")

@@ -1,5 +1,5 @@
-"""A client of a Wayland compositor that speaks the wire protocol itself, for the protocols that drive
-input from outside, which no library of the distribution's speaks for us."""
+"""A Wayland client that speaks the wire itself, for the protocols of input from outside, which no library
+of the distribution's speaks for us."""
 
 import os
 import socket
@@ -21,8 +21,7 @@ class Compositor:
         self.last += 1
         return self.last
 
-    def bind(self, interface, version):
-        """A new object of that global, at that version or the compositor's own if older."""
+    def bind(self, interface, version):  # at that version, or the compositor's own if older
         name, offered = self.offered[interface]
         self.send(2, 0, name, interface, min(version, offered), made := self.new())
         return made
@@ -32,8 +31,7 @@ class Compositor:
                         + a.encode() + bytes(1 + -(len(a.encode()) + 1) % 4) for a in args)
         self.socket.sendall(struct.pack("<II", target, (8 + len(body)) << 16 | opcode) + body)
 
-    def roundtrip(self):
-        """What the compositor says until it has done all that it was asked before."""
+    def roundtrip(self):  # what the compositor says until it has done what it was asked
         callback, events, data = self.new(), [], b""
         self.send(1, 0, callback)  # sync
         while not any(sender == callback for sender, _, _ in events):

@@ -1,5 +1,4 @@
-"""What every desktop's driver shares: the design of the windows, waiting, an input method's bus, and
-what the user does in terms of a driver's keys, typing and clicks."""
+"""What the desktops' drivers share: the windows' design, waiting, input methods, what the user does."""
 
 import collections
 import os
@@ -23,11 +22,10 @@ KEY_CODES = {**{c: 2 + i for i, c in enumerate("1234567890-=")}, **{c: 16 + i fo
              **{c: 30 + i for i, c in enumerate("asdfghjkl")}, **{c: 44 + i for i, c in enumerate("zxcvbnm,./")},
              "Escape": 1, "Tab": 15, "Return": 28, "ctrl": 29, "shift": 42, "space": 57, " ": 57, "KP_Enter": 96,
              "Delete": 111}
-# The texts, the control with the focus, the button held down, each open box's title, text, what a
-# screen reader says of it besides its title and buttons, number of buttons and warning sign; a
-# control that a screen reader heard change before it heard the focus arrive there, in the last
-# thing that the user did; and what the window told a screen reader to say, wherever the focus is,
-# since the step began (None where the driver cannot hear it).
+# The texts, the control with the focus, the button held down, each open box's title, text, what a screen
+# reader says of it besides its title and buttons, buttons and warning sign; a control that a screen reader
+# heard change before the focus arrived there, in the user's last action; and what the window told a
+# screen reader to say wherever the focus is, in the step (None where the driver cannot hear it).
 Facts = collections.namedtuple("Facts", "net gross focus pressed boxes late told", defaults=[None, None])
 
 
@@ -56,10 +54,8 @@ def environment(settings):  # None unsets
 
 
 class Bus:
-    """What an input method's bus carries, as it comes: the compositions that it tells the windows, and
-    its input contexts' focus-in, which tells that it knows the window that took the focus. ibus's bus
-    unless told another: ibus is every desktop's input method but Plasma's, whose fcitx5 speaks on the
-    session bus."""
+    """What an input method's bus carries: the compositions that it tells the windows, and focus-ins, which
+    tell that it knows the window with the focus. ibus's, but on Plasma fcitx5's, on the session bus."""
     def __init__(self, address=None, interface="org.freedesktop.IBus.InputContext",
                  told=("UpdatePreeditText", "UpdatePreeditTextWithMode")):
         self.monitor = subprocess.Popen(
@@ -76,15 +72,13 @@ class Bus:
 
 
 class Window:
-    """What the user does, in terms of a driver's keys, typing and clicks. A driver starts the program
-    with the Japanese input method on for the stories that compose, and waits until the input method
-    knows the window: keys typed sooner would not compose. A desktop's users may reach its input
-    method in several ways (MODES, with what each sets for the program); the stories play in each."""
-    # The smallest client area that the platform gives a window, enlarging a smaller one; and whether
-    # the program may keep its own smaller size all the same.
+    """What the user does, in a driver's keys, typing and clicks. The Japanese input method is on for the
+    stories that compose, once it knows the window: keys typed sooner would not compose. Users may reach a
+    desktop's input method in several ways (MODES: what each sets for the program); the stories play in
+    each. A desktop may run its input method for every window (OWN_INPUT_METHOD): it is then switched
+    off for the stories that do not compose. SMALLEST: the client area that the platform enlarges a
+    smaller one to, which the program may decline (MAY_KEEP_ITS_SIZE)."""
     SMALLEST, MAY_KEEP_ITS_SIZE = [0, 0], False
-    # Whether the desktop runs its input method for every window, in each mode: a story that does not
-    # compose then switches it off, rather than starting the program without it.
     MODES, BUS, OWN_INPUT_METHOD = {"": {}}, (), False
     mode, bus, program, screenshot_file = "", None, None, None
 
@@ -118,8 +112,7 @@ class Window:
         return self.bus.heard()
 
     def compose(self, text):
-        """Types with the input method on, and goes on once the window has been told what was composed,
-        as a user sees it first: a click sooner would commit only what the window had been told."""
+        """Once the window has been told what was composed, as a user sees it: a click sooner would commit less."""
         wide = f'"{text.translate({c: c + 0xFEE0 for c in range(33, 127)})}"'.encode()
         before = self.told().count(wide)
         self.type(text)
@@ -170,13 +163,11 @@ class Window:
 
 
 class Devices:
-    """Keys and typing as a keyboard's keys, pressed and let go (press), and clicks as a pointer's moves
-    and buttons (point, button), for the compositors that take them so from outside. Clicks come from
-    outside the window, so that the window always learns that the pointer entered it."""
+    """Keys as a keyboard's pressed and let go (press), clicks as a pointer's moves and buttons (point, button),
+    for compositors that take them so; a click comes from outside, so that the window sees the pointer enter."""
     def key(self, name):
-        *modifiers, key = KEYS[name].split("+")
-        for code, down in [(KEY_CODES[m], 1) for m in modifiers] + [(KEY_CODES[key], 1), (KEY_CODES[key], 0)] + [
-                (KEY_CODES[m], 0) for m in modifiers]:
+        *modifiers, key = (KEY_CODES[k] for k in KEYS[name].split("+"))
+        for code, down in [(m, 1) for m in modifiers] + [(key, 1), (key, 0)] + [(m, 0) for m in modifiers]:
             self.press(code, down)
 
     def type(self, text):
@@ -192,8 +183,7 @@ class Devices:
             self.button({1: 0x110, 3: 0x111}[button], down)  # BTN_LEFT, BTN_RIGHT
 
     def inside(self, x, y, width, height):
-        """The client area's top left corner in a frame of the window that a compositor tells: the frame
-        holds the client area and what is drawn about it, as wide at either side as below."""
+        """The client area's corner in a window's frame: the client area, drawn about as wide at the sides as below."""
         (client_width, client_height), _, _ = self.layout()
         side = (width - client_width) // 2
         return x + side, y + height - client_height - side

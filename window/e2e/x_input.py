@@ -1,5 +1,4 @@
-"""Keys, typing and clicks through the X server, as a user's reach a window there: xdotool, for the
-Linux program and Mivo.exe alike."""
+"""Keys, typing and clicks through the X server (xdotool), for the Linux program and Mivo.exe alike."""
 
 from window import KEYS, run, wait_for
 
