@@ -37,27 +37,25 @@ class AtSpi(Window):
         wherever the focus is: an announcement, or a notification that shows (Qt 6.4 has no announcements). A
         menu is not among the program's children, and has gone when its closing is told: known by its path."""
         source = event.source
-        if "showing" in event.type and not event.detail1:
-            for window in AtSpi.playing.values():
-                if source.path == window.menu_path:
-                    window.menu_told = window.menu_path = None
-            return
         try:
-            window, control = AtSpi.playing.get(source.get_process_id()), CONTROL.get(source.name)
-            if window and "announcement" in event.type:
-                return window.announced.append(event.any_data)
-            if window and "showing" in event.type and source.getRole() == pyatspi.ROLE_NOTIFICATION:
-                return window.announced.append(source.name)
-            if window and "showing" in event.type and source.getRole() == pyatspi.ROLE_POPUP_MENU:
-                window.menu_told = [source.getChildAtIndex(i).name for i in range(source.childCount)]
-                window.menu_path = source.path
-                return
+            if "showing" in event.type and not event.detail1:
+                for window in AtSpi.playing.values():
+                    if source.path == window.menu_path:
+                        window.menu_told = window.menu_path = None
+            elif window := AtSpi.playing.get(source.get_process_id()):
+                control, role = CONTROL.get(source.name), "showing" in event.type and source.getRole()
+                if "announcement" in event.type:
+                    window.announced.append(event.any_data)
+                elif role == pyatspi.ROLE_NOTIFICATION:
+                    window.announced.append(source.name)
+                elif role == pyatspi.ROLE_POPUP_MENU:
+                    window.menu_told, window.menu_path = [entry.name for entry in source], source.path
+                elif control and "text" in event.type:
+                    window.changed.add(control)
+                elif control in window.changed and event.detail1:
+                    window.late = window.late or control
         except GLib.Error:  # told by a program that has ended since
-            return
-        if window and control and "text" in event.type:
-            window.changed.add(control)
-        elif window and control in window.changed and event.detail1:
-            window.late = window.late or control
+            pass
 
     def start(self, input_method):
         """The program, once its window has the keyboard: keys sent sooner are lost."""

@@ -1,20 +1,18 @@
-// Reads Mivo.exe from another process, as a Windows screen reader does: it finds the window by its
-// title and each control by the name that MSAA gives it. A question a line, an answer a line:
-//   find      -> N, the number of a window titled Mivo, with the three controls, not found before
-//   facts N   -> net, gross, the name of the control with the focus, the button held down (1 or 0),
-//                then each box that the window owns: title, text, what a screen reader says of it
-//                besides its title and buttons, number of buttons, icon (1 or 0)
-//   layout N  -> the client area's width and height, the smallest that Windows lets a window of
-//                its frame have, then each control's left, top, width and height within it
-// Fields are separated by tabs.
+// Reads Mivo.exe from another process as a Windows screen reader does: the window by its title,
+// each control by its MSAA name. A question a line, an answer a line, its fields separated by tabs:
+//   find     -> N, the number of a window titled Mivo with the three controls, not found before
+//   facts N  -> net, gross, the focused control's name, the button held down (1 or 0), then for
+//               each box that the window owns: title, text, what a screen reader says of it besides
+//               its title and buttons, number of buttons, icon (1 or 0)
+//   layout N -> the client area's width and height, the smallest that Windows lets a window of its
+//               frame have, then each control's left, top, width and height within it
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 // IID_IAccessible as MinGW's libraries give it is not the one Wine knows.
 #include <initguid.h>
 // After the IID's definition.
 #include <oleacc.h>
-// The rest in any order.
-#include <fcntl.h>
-#include <io.h>
 
 #include <algorithm>
 #include <array>
@@ -67,20 +65,14 @@ std::wstring AccessibleName(HWND control) {
   return named;
 }
 
-// Which of the table's controls a screen reader would call this one; 3 for none.
-std::size_t Named(HWND control) {
-  std::size_t which = 0;
-  while (which < 3 && AccessibleName(control) != NameOf(which)) ++which;
-  return which;
-}
-
 std::wstring Find() {
   for (int tries = 0; tries < 200; ++tries, Sleep(50)) {
     for (HWND window = nullptr; (window = FindWindowExW(nullptr, window, nullptr, L"Mivo"));) {
       Controls controls{};
       for (HWND c = GetWindow(window, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
-        if (const std::size_t which = Named(c); which < 3 && IsWindowVisible(c))
-          controls[which] = c;
+        for (std::size_t i = 0; i < 3; ++i) {
+          if (IsWindowVisible(c) && AccessibleName(c) == NameOf(i)) controls[i] = c;
+        }
       }
       if (IsWindowVisible(window) && controls[0] && controls[1] && controls[2] &&
           std::ranges::none_of(g_found, [window](const Found& f) { return f.window == window; })) {
@@ -112,9 +104,9 @@ std::wstring Facts(const Found& found) {
     for (HWND c = GetWindow(box, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
       wchar_t kind[8] = {};
       GetClassNameW(c, kind, 8);
-      buttons += IsWindowVisible(c) && std::wstring(kind) == L"Button";
-      icon = icon || (std::wstring(kind) == L"Static" && Send(c, STM_GETICON) != 0);
-      if (std::wstring(kind) != L"Static") continue;
+      buttons += IsWindowVisible(c) && std::wstring_view(kind) == L"Button";
+      if (std::wstring_view(kind) != L"Static") continue;
+      icon = icon || Send(c, STM_GETICON) != 0;
       const std::wstring name = AccessibleName(c);
       if (!name.empty()) heard += (heard.empty() ? L"" : L" ") + name;
     }
@@ -126,8 +118,7 @@ std::wstring Facts(const Found& found) {
 
 std::wstring Layout(const Found& found) {
   const auto& [window, controls] = found;
-  RECT r;
-  RECT frame;
+  RECT r, frame;
   GetClientRect(window, &r);
   GetWindowRect(window, &frame);
   // Windows enlarges a window to its smallest tracking size.

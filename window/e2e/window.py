@@ -22,10 +22,9 @@ KEY_CODES = {**{c: 2 + i for i, c in enumerate("1234567890-=")}, **{c: 16 + i fo
              **{c: 30 + i for i, c in enumerate("asdfghjkl")}, **{c: 44 + i for i, c in enumerate("zxcvbnm,./")},
              "Escape": 1, "Tab": 15, "Return": 28, "ctrl": 29, "shift": 42, "space": 57, " ": 57, "KP_Enter": 96,
              "Delete": 111}
-# The texts, the control with the focus, the button held down, each open box's title, text, what a screen
-# reader says of it besides its title and buttons, buttons and warning sign; a control that a screen reader
-# heard change before the focus arrived there, in the user's last action; and what the window told a
-# screen reader to say wherever the focus is, in the step (None where the driver cannot hear it).
+# The texts, the focused control, the button held down, each open box's title, text, what a screen reader
+# says of it besides title and buttons, buttons and warning sign; a control that a screen reader heard change
+# before the focus arrived there; what a screen reader was told to say in the step (None: the driver cannot hear).
 Facts = collections.namedtuple("Facts", "net gross focus pressed boxes late told", defaults=[None, None])
 
 
@@ -72,12 +71,11 @@ class Bus:
 
 
 class Window:
-    """What the user does, in a driver's keys, typing and clicks. The Japanese input method is on for the
-    stories that compose, once it knows the window: keys typed sooner would not compose. Users may reach a
-    desktop's input method in several ways (MODES: what each sets for the program); the stories play in
-    each. A desktop may run its input method for every window (OWN_INPUT_METHOD): it is then switched
-    off for the stories that do not compose. SMALLEST: the client area that the platform enlarges a
-    smaller one to, which the program may decline (MAY_KEEP_ITS_SIZE)."""
+    """What the user does, in a driver's keys, typing and clicks. The Japanese input method is on for the stories
+    that compose, once it knows the window: keys typed sooner would not compose. Users may reach a desktop's input
+    method in several ways (MODES: what each sets for the program); the stories play in each. A desktop that runs
+    its input method for every window (OWN_INPUT_METHOD) has it off for the stories that do not compose.
+    SMALLEST: the client area that the platform enlarges a smaller one to, which the program may decline."""
     SMALLEST, MAY_KEEP_ITS_SIZE = [0, 0], False
     MODES, BUS, OWN_INPUT_METHOD = {"": {}}, (), False
     mode, bus, program, screenshot_file = "", None, None, None
