@@ -84,9 +84,7 @@ class AtSpi(Window):
         last = None
         while (now := self.facts()) != last:
             last, _ = now, time.sleep(0.03)
-        self.changed, self.late = set(), None
-        if step:
-            self.announced = []
+        self.changed, self.late, self.announced = set(), None, [] if step else self.announced
 
     def facts(self):
         def box(alert):

@@ -12,29 +12,22 @@ class Desktop(Devices, AtSpi):
     # sway asks a floating window for at least its floating_minimum_size, "75 x 50" by default (sway(5));
     # xdg-shell leaves it to the program whether to take it: Qt 6.8 does, Qt 6.4 keeps its fixed size.
     SMALLEST, MAY_KEEP_ITS_SIZE = [75, 50], True
-    MODES = {"": {"QT_IM_MODULE": "ibus"}}
 
     @classmethod
     def prepare(cls, stories):
-        """A mouse of our own (wlroots' virtual pointer), made before any window: windows learn of a pointer only
-        as the seat gains one."""
+        """A mouse of our own (wlroots' virtual pointer), made before any window, which sway's seat then moves and
+        clicks: windows learn of a pointer only as the seat gains one."""
         super().prepare(stories)
-        cls.compositor, cls.time = Compositor(), 0
+        cls.compositor = Compositor()
         seat, manager = (cls.compositor.bind(i, 1) for i in ("wl_seat", "zwlr_virtual_pointer_manager_v1"))
-        cls.pointer = cls.compositor.new()
-        cls.compositor.send(manager, 0, seat, cls.pointer)  # create_virtual_pointer
-
-    def pointer_does(self, opcode, *args):  # each followed by a frame
-        Desktop.time += 10
-        self.compositor.send(self.pointer, opcode, self.time, *args)
-        self.compositor.send(self.pointer, 4)
-        self.compositor.roundtrip()
+        cls.compositor.send(manager, 0, seat, cls.compositor.new())  # create_virtual_pointer
+        cls.compositor.roundtrip()
 
     def point(self, x, y):
-        self.pointer_does(1, x, y, 640, 480)  # motion_absolute, within the output's extent
+        run("swaymsg", "seat", "-", "cursor", "set", str(x), str(y))
 
     def button(self, code, down):
-        self.pointer_does(2, code, down)
+        run("swaymsg", "seat", "-", "cursor", "press" if down else "release", str(code))
 
     def key(self, name):
         *modifiers, key = KEYS[name].split("+")

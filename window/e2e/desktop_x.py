@@ -6,8 +6,6 @@ from x_input import XInput
 
 
 class Desktop(XInput, AtSpi):
-    MODES = {"": {"QT_IM_MODULE": "ibus"}}
-
     def start(self, input_method):
         super().start(input_method)
         self.find_window()

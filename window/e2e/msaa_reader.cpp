@@ -19,18 +19,16 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "window/controls.h"
 
 namespace {
 
-using Controls = std::array<HWND, 3>;  // in the table's order
-struct Found {
-  HWND window;
-  Controls controls;
-};
-std::vector<Found> g_found;  // each window found, numbered from 0
+using Controls = std::array<HWND, 3>;     // in the table's order
+using Found = std::pair<HWND, Controls>;  // a window and its controls
+std::vector<Found> g_found;               // each window found, numbered from 0
 
 LRESULT Send(HWND hwnd, UINT message, WPARAM wparam = 0, LPARAM lparam = 0) {
   DWORD_PTR result = 0;
@@ -75,7 +73,7 @@ std::wstring Find() {
         }
       }
       if (IsWindowVisible(window) && controls[0] && controls[1] && controls[2] &&
-          std::ranges::none_of(g_found, [window](const Found& f) { return f.window == window; })) {
+          std::ranges::find(g_found, window, &Found::first) == g_found.end()) {
         g_found.push_back({window, controls});
         return std::to_wstring(g_found.size() - 1);
       }

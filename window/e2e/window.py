@@ -18,10 +18,9 @@ CLIENT = [int(re.search(rf"k{k} = (\d+)", TABLE)[1]) for k in ("ClientWidth", "C
 KEYS = {"Enter": "Return", "KeypadEnter": "KP_Enter", "Shift+Enter": "shift+Return", "Tab": "Tab",
         "Shift+Tab": "shift+Tab", "Space": "space", "Delete": "Delete", "Escape": "Escape",
         "select all": "ctrl+a"}
-KEY_CODES = {**{c: 2 + i for i, c in enumerate("1234567890-=")}, **{c: 16 + i for i, c in enumerate("qwertyuiop")},
-             **{c: 30 + i for i, c in enumerate("asdfghjkl")}, **{c: 44 + i for i, c in enumerate("zxcvbnm,./")},
-             "Escape": 1, "Tab": 15, "Return": 28, "ctrl": 29, "shift": 42, "space": 57, " ": 57, "KP_Enter": 96,
-             "Delete": 111}
+KEY_CODES = {c: first + i for first, row in ((2, "1234567890-="), (16, "qwertyuiop"), (30, "asdfghjkl"),
+                                             (44, "zxcvbnm,./")) for i, c in enumerate(row)} | {
+    "Escape": 1, "Tab": 15, "Return": 28, "ctrl": 29, "shift": 42, "space": 57, " ": 57, "KP_Enter": 96, "Delete": 111}
 # The texts, the focused control, the button held down, each open box's title, text, what a screen reader
 # says of it besides title and buttons, buttons and warning sign; a control that a screen reader heard change
 # before the focus arrived there; what a screen reader was told to say in the step (None: the driver cannot hear).
@@ -46,10 +45,6 @@ def run(*command, text=True):
 
 def verbs(steps):
     return {verb for _, actions, _ in steps for verb, _ in actions or []}
-
-
-def environment(settings):  # None unsets
-    return {k: v for k, v in dict(os.environ, **settings).items() if v is not None}
 
 
 class Bus:
@@ -77,7 +72,7 @@ class Window:
     its input method for every window (OWN_INPUT_METHOD) has it off for the stories that do not compose.
     SMALLEST: the client area that the platform enlarges a smaller one to, which the program may decline."""
     SMALLEST, MAY_KEEP_ITS_SIZE = [0, 0], False
-    MODES, BUS, OWN_INPUT_METHOD = {"": {}}, (), False
+    MODES, BUS, OWN_INPUT_METHOD = {"": {"QT_IM_MODULE": "ibus"}}, (), False  # Qt's ibus support
     mode, bus, program, screenshot_file = "", None, None, None
 
     def __init__(self, input_method=False):
@@ -98,9 +93,9 @@ class Window:
     def times(cls, steps):  # more than once where a fault shows only now and then
         return 1
 
-    def environment(self, input_method):
-        composes = input_method or self.OWN_INPUT_METHOD
-        return environment(self.MODES[self.mode] if composes else {"QT_IM_MODULE": ""})
+    def environment(self, input_method):  # a mode's None unsets
+        settings = self.MODES[self.mode] if input_method or self.OWN_INPUT_METHOD else {"QT_IM_MODULE": ""}
+        return {k: v for k, v in dict(os.environ, **settings).items() if v is not None}
 
     def reach_input_method(self, input_method):
         if input_method:
