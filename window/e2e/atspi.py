@@ -110,9 +110,8 @@ class AtSpi(Window):
         return any(a.getState().contains(pyatspi.STATE_ACTIVE) for a in self.find(pyatspi.ROLE_ALERT))
 
     def menu(self):
-        """The entries of the menu that the program has told a screen reader is open, if it has."""
-        self.facts()
-        return self.menu_told
+        """The entries of the menu that the program has told a screen reader is open, once facts() has heard it."""
+        return self.facts() and self.menu_told
 
     def all_selected(self):
         """Whether the focused field's text is selected. Qt hands keys to the input method and back while

@@ -30,7 +30,7 @@ class Desktop(Devices, AtSpi):
         call("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus.RequestName", "(su)", STORIES, 4)
         cls.compositor = Compositor()
         cls.input = cls.compositor.bind("org_kde_kwin_fake_input", 4)
-        cls.fake(0, "Mivo's stories", "to play them")  # authenticate
+        cls.compositor.send(cls.input, 0, "Mivo's stories", "to play them").roundtrip()  # authenticate
 
     @classmethod
     def cannot(cls, steps):
@@ -39,22 +39,17 @@ class Desktop(Devices, AtSpi):
             return (f"Qt's fcitx5 support {plugin} leaves a bare Qt window too without a focused control once its "
                     "context menu has closed, on sway as on KWin 5.27, and the keys that follow reach nothing")
 
-    @classmethod
-    def fake(cls, opcode, *args):
-        cls.compositor.send(cls.input, opcode, *args)
-        cls.compositor.roundtrip()
-
     def press(self, code, down):
         """At a typist's pace: while fcitx5 has the keyboard, KWin hands on a key once fcitx5 gives it back, but
         a modifier's change at once, so that a key given back late comes without it, or now and then not."""
-        self.fake(10, code, down)  # keyboard_key
+        self.compositor.send(self.input, 10, code, down).roundtrip()  # keyboard_key
         time.sleep(0.05)
 
     def point(self, x, y):
-        self.fake(9, int(x * 256), int(y * 256))  # pointer_motion_absolute, in fixed point
+        self.compositor.send(self.input, 9, int(x * 256), int(y * 256)).roundtrip()  # motion_absolute, fixed point
 
     def button(self, code, down):
-        self.fake(2, code, down)
+        self.compositor.send(self.input, 2, code, down).roundtrip()  # button
 
     def reach_input_method(self, input_method):  # fcitx5 is off until the user switches it on to compose
         wait_for(lambda: run("fcitx5-remote").strip() != "0", "fcitx5 to know the window")

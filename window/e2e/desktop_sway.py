@@ -20,8 +20,7 @@ class Desktop(Devices, AtSpi):
         super().prepare(stories)
         cls.compositor = Compositor()
         seat, manager = (cls.compositor.bind(i, 1) for i in ("wl_seat", "zwlr_virtual_pointer_manager_v1"))
-        cls.compositor.send(manager, 0, seat, cls.compositor.new())  # create_virtual_pointer
-        cls.compositor.roundtrip()
+        cls.compositor.send(manager, 0, seat, cls.compositor.new()).roundtrip()  # create_virtual_pointer
 
     def point(self, x, y):
         run("swaymsg", "seat", "-", "cursor", "set", str(x), str(y))

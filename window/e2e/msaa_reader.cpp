@@ -88,9 +88,8 @@ std::wstring Facts(const Found& found) {
   user.cbSize = sizeof user;
   GetGUIThreadInfo(0, &user);
   std::wstring facts = Text(controls[0]) + L'\t' + Text(controls[1]) + L'\t';
-  for (std::size_t i = 0; i < 3; ++i) {
-    if (user.hwndFocus == controls[i]) facts += NameOf(i);
-  }
+  if (const auto focused = std::ranges::find(controls, user.hwndFocus); focused != controls.end())
+    facts += NameOf(static_cast<std::size_t>(focused - controls.begin()));
   facts += Send(controls[2], BM_GETSTATE) & BST_PUSHED ? L"\t1" : L"\t0";
   for (HWND box = nullptr; (box = FindWindowExW(nullptr, box, L"#32770", nullptr));) {
     if (GetWindow(box, GW_OWNER) != window || !IsWindowVisible(box)) continue;

@@ -1,6 +1,7 @@
 """A Wayland client that speaks the wire itself, for the protocols of input from outside, which no library
 of the distribution's speaks for us."""
 
+import itertools
 import os
 import socket
 import struct
@@ -10,16 +11,11 @@ class Compositor:
     def __init__(self):
         self.socket = socket.socket(socket.AF_UNIX)
         self.socket.connect(os.path.join(os.environ["XDG_RUNTIME_DIR"], os.environ["WAYLAND_DISPLAY"]))
-        self.last, self.offered = 2, {}  # the display is object 1, the registry 2
-        self.send(1, 1, 2)  # get_registry
-        for sender, opcode, body in self.roundtrip():
+        self.new, self.offered = itertools.count(3).__next__, {}  # the display is object 1, the registry 2
+        for sender, opcode, body in self.send(1, 1, 2).roundtrip():  # get_registry
             if (sender, opcode) == (2, 0):  # a global: its name, interface and version
                 name, length = struct.unpack_from("<II", body)
                 self.offered[body[8:7 + length].decode()] = name, struct.unpack_from("<I", body, 8 + -(-length // 4) * 4)[0]
-
-    def new(self):  # the number of a new object
-        self.last += 1
-        return self.last
 
     def bind(self, interface, version):  # at that version, or the compositor's own if older
         name, offered = self.offered[interface]
@@ -30,6 +26,7 @@ class Compositor:
         body = b"".join(struct.pack("<i", a) if isinstance(a, int) else struct.pack("<I", len(a.encode()) + 1)
                         + a.encode() + bytes(1 + -(len(a.encode()) + 1) % 4) for a in args)
         self.socket.sendall(struct.pack("<II", target, (8 + len(body)) << 16 | opcode) + body)
+        return self
 
     def roundtrip(self):  # what the compositor says until it has done what it was asked
         callback, events, data = self.new(), [], b""

@@ -16,8 +16,7 @@ CONTROL = {n: c for c, n in NAMES.items()}
 CLIENT = [int(re.search(rf"k{k} = (\d+)", TABLE)[1]) for k in ("ClientWidth", "ClientHeight")]
 # The stories' keys as X names them, and the keys of a US keyboard as Linux numbers them.
 KEYS = {"Enter": "Return", "KeypadEnter": "KP_Enter", "Shift+Enter": "shift+Return", "Tab": "Tab",
-        "Shift+Tab": "shift+Tab", "Space": "space", "Delete": "Delete", "Escape": "Escape",
-        "select all": "ctrl+a"}
+        "Shift+Tab": "shift+Tab", "Space": "space", "Delete": "Delete", "Escape": "Escape", "select all": "ctrl+a"}
 KEY_CODES = {c: first + i for first, row in ((2, "1234567890-="), (16, "qwertyuiop"), (30, "asdfghjkl"),
                                              (44, "zxcvbnm,./")) for i, c in enumerate(row)} | {
     "Escape": 1, "Tab": 15, "Return": 28, "ctrl": 29, "shift": 42, "space": 57, " ": 57, "KP_Enter": 96, "Delete": 111}
@@ -164,9 +163,8 @@ class Devices:
             self.press(code, down)
 
     def type(self, text):
-        for c in text:
-            self.press(KEY_CODES[c], 1)
-            self.press(KEY_CODES[c], 0)
+        for code, down in ((KEY_CODES[c], down) for c in text for down in (1, 0)):
+            self.press(code, down)
 
     def click(self, control, button=1):
         x, y = self.origin()
