@@ -1,5 +1,5 @@
-"""sway: the Linux program on a headless sway (wlroots), read through AT-SPI, driven by wtype and a mouse
-of the player's own, with ibus and mozc reached through Qt's ibus support."""
+"""sway: the Linux program on a headless sway (wlroots), read through AT-SPI, driven by wtype and by sway's
+seat commands for the pointer, with ibus and mozc reached through Qt's ibus support."""
 
 import json
 
