@@ -74,7 +74,7 @@ std::wstring Find() {
       }
       if (IsWindowVisible(window) && controls[0] && controls[1] && controls[2] &&
           std::ranges::find(g_found, window, &Found::first) == g_found.end()) {
-        g_found.push_back({window, controls});
+        g_found.emplace_back(window, controls);
         return std::to_wstring(g_found.size() - 1);
       }
     }
