@@ -207,8 +207,8 @@ gnome_shell_says() {
 
 # KWin on Wayland, headless (SIZE as WxH), as Plasma runs it: with its Breeze frames, and fcitx5 with
 # mozc, started by KWin as its input method, which the stories switch on when they compose
-# (fcitx5-remote -o); its fake input, through which the stories type and point, and its screenshots
-# are open to any client, as KDE's own tests run it.
+# (fcitx5-remote -o); its fake input, through which the stories type and point, is open to any client,
+# as KDE's own tests run it.
 start_kwin() {
   start_mozc
   mkdir -p "$XDG_CONFIG_HOME/fcitx5"
@@ -219,8 +219,8 @@ start_kwin() {
   # grant, and cannot be started; a copy carries none.
   cp "$(command -v kwin_wayland)" "$desktop_folder/kwin_wayland"
   KWIN_XKB_DEFAULT_KEYMAP=true XKB_DEFAULT_LAYOUT=us KWIN_WAYLAND_NO_PERMISSION_CHECKS=1 \
-    KWIN_SCREENSHOT_NO_PERMISSION_CHECKS=1 "$desktop_folder/kwin_wayland" --virtual --no-lockscreen \
-    --no-global-shortcuts --no-kactivities --width "${1%x*}" --height "${1#*x}" --socket wayland-kde \
+    "$desktop_folder/kwin_wayland" --virtual --no-lockscreen --no-global-shortcuts --no-kactivities \
+    --width "${1%x*}" --height "${1#*x}" --socket wayland-kde \
     >"$desktop_folder/kwin.log" 2>&1 &
   desktop_pids+=($!)
   wait_until KWin test -S "$XDG_RUNTIME_DIR/wayland-kde"

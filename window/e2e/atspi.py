@@ -26,8 +26,8 @@ class AtSpi(Window):
     playing = {}  # the windows by their process
 
     @classmethod
-    def prepare(cls, stories):
-        super().prepare(stories)
+    def prepare(cls):
+        super().prepare()
         pyatspi.Registry.registerEventListener(cls.hear, "object:state-changed:focused", "object:text-changed",
                                                "object:state-changed:showing", "object:announcement")
 

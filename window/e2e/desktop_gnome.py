@@ -28,8 +28,8 @@ class Desktop(Devices, AtSpi):
     QT_WAYLAND = re.search(r"=> (\S*/libQt6WaylandClient\.so\.6)\n", run("/sbin/ldconfig", "-p"))[1]
 
     @classmethod
-    def prepare(cls, stories):
-        super().prepare(stories)
+    def prepare(cls):
+        super().prepare()
         cls.session = call(REMOTE, "/org/gnome/Mutter/RemoteDesktop", REMOTE + ".CreateSession")[0]
         number = call(REMOTE, cls.session, "org.freedesktop.DBus.Properties.Get", "(ss)", f"{REMOTE}.Session", "SessionId")
         screen = call(CAST, "/org/gnome/Mutter/ScreenCast", CAST + ".CreateSession", "(a{sv})",

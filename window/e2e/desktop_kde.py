@@ -19,11 +19,11 @@ class Desktop(Devices, AtSpi):
     # unset on KWin, where Qt then composes through KWin's text input, which it tells only over Wayland.
     MODES = {"fcitx": {"QT_IM_MODULE": "fcitx"}, "text input": {"QT_IM_MODULE": None, "WAYLAND_DEBUG": "client"}}
     BUS, OWN_INPUT_METHOD = ("session", "org.fcitx.Fcitx.InputContext1", ("UpdateFormattedPreedit",)), True
-    answers = []
+    answers, FCITX_QT = [], run("dpkg-query", "-W", "-f", "${Version}", "fcitx5-frontend-qt6")
 
     @classmethod
-    def prepare(cls, stories):
-        super().prepare(stories)
+    def prepare(cls):
+        super().prepare()
         told = f"<node><interface name='{STORIES}'><method name='Tell'><arg type='s'/></method></interface></node>"
         SESSION_BUS.register_object("/", Gio.DBusNodeInfo.new_for_xml(told).interfaces[0], lambda *call_: (
             cls.answers.append(call_[5].unpack()[0]), call_[6].return_value(None)))
@@ -34,9 +34,8 @@ class Desktop(Devices, AtSpi):
 
     @classmethod
     def cannot(cls, steps):
-        plugin = run("dpkg-query", "-W", "-f", "${Version}", "fcitx5-frontend-qt6")
-        if cls.mode == "fcitx" and "menu" in verbs(steps) and plugin.startswith("5.0."):
-            return (f"Qt's fcitx5 support {plugin} leaves a bare Qt window too without a focused control once its "
+        if cls.mode == "fcitx" and "menu" in verbs(steps) and cls.FCITX_QT.startswith("5.0."):
+            return (f"Qt's fcitx5 support {cls.FCITX_QT} leaves a bare Qt window too without a focused control once its "
                     "context menu has closed, on sway as on KWin 5.27, and the keys that follow reach nothing")
 
     def press(self, code, down):

@@ -14,10 +14,10 @@ class Desktop(Devices, AtSpi):
     SMALLEST, MAY_KEEP_ITS_SIZE = [75, 50], True
 
     @classmethod
-    def prepare(cls, stories):
+    def prepare(cls):
         """A mouse of our own (wlroots' virtual pointer), made before any window, which sway's seat then moves and
         clicks: windows learn of a pointer only as the seat gains one."""
-        super().prepare(stories)
+        super().prepare()
         cls.compositor = Compositor()
         seat, manager = (cls.compositor.bind(i, 1) for i in ("wl_seat", "zwlr_virtual_pointer_manager_v1"))
         cls.compositor.send(manager, 0, seat, cls.compositor.new()).roundtrip()  # create_virtual_pointer

@@ -88,7 +88,7 @@ def main():
     window_kind = importlib.import_module(f"desktop_{DESKTOP}").Desktop
     window_kind.program, window_kind.screenshot_file = PROGRAM, SCREENSHOT
     stories = [s for s in parse(STORIES) if ONLY in s[0]]
-    window_kind.prepare(stories)
+    window_kind.prepare()
     counts = collections.Counter()
     for mode in window_kind.MODES:
         window_kind.mode = mode

@@ -81,7 +81,7 @@ class Window:
         self.reach_input_method(input_method)
 
     @classmethod
-    def prepare(cls, stories):
+    def prepare(cls):
         Window.bus = Bus(*cls.BUS)
 
     @classmethod

@@ -275,8 +275,7 @@ void Win32Form1::Tell(std::u16string_view message) {
   if (host == nullptr || notify == nullptr || FAILED(host(hwnd_, &provider))) return;
   constexpr int kActionCompleted = 2;      // NotificationKind
   constexpr int kImportantMostRecent = 1;  // NotificationProcessing: the newest, not to be dropped
-  BSTR text =
-      SysAllocStringLen(Wide(std::u16string(message).c_str()), static_cast<UINT>(message.size()));
+  BSTR text = SysAllocStringLen(Wide(message.data()), static_cast<UINT>(message.size()));
   BSTR activity = SysAllocString(L"Mivo.result");
   notify(provider, kActionCompleted, kImportantMostRecent, text, activity);
   SysFreeString(activity);
